@@ -1,0 +1,29 @@
+// Valdrynix Plim 1.0. setup. Takes no command line; everything is simulated.
+#include "app/program.h"
+#include "core/clock.h"
+#include "core/msgbox.h"
+#include "core/platform.h"
+#include "core/theme.h"
+#include "core/values.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    if (!vp::choosePlatform())
+        return 1;
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("valdrynix-plim"));
+    QApplication::setApplicationDisplayName(vp::ApplicationTitle);
+    vp::installTheme(app);
+
+    vp::RealClock clock;
+    vp::QtMessageBoxes boxes;
+    vp::Random random;
+    vp::Setup setup(clock, boxes, random);
+    // Hidden screens keep nothing alive: closing the last visible window ends the program.
+    setup.runtime().onNothingVisible = [] { QCoreApplication::quit(); };
+    setup.launch();
+    return QApplication::exec();
+}

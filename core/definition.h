@@ -1,0 +1,99 @@
+// Screen definitions as plain data: the window and its controls, front to back,
+// every position and size in twips. Nothing here knows about Qt.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace vp {
+
+enum class Kind : std::uint8_t { Label, CommandButton, OptionButton, Frame, TextBox, Image, Timer, Line };
+enum class Border : std::uint8_t { None, Sizable };
+enum class Align : std::uint8_t { Left, Right, Centre };
+
+enum class PictureId : std::uint8_t {
+    None,
+    Portrait,
+    PortraitInverted,
+    BackdropGradient,
+    ProductIcon,
+    ArrowCursor,
+    FolderIcon,
+    ComputerIcon,
+    HeadCutout,
+};
+
+// A colour is an RGB triple or a role of the desktop theme. `Default` in a
+// definition means "whatever the control kind uses when nothing is given".
+enum class Role : std::uint8_t {
+    Default,
+    Rgb,
+    ButtonFace,
+    ButtonText,
+    WindowBackground,
+    WindowText,
+    ActiveTitleBar,
+    InactiveBorder,
+};
+
+struct Colour {
+    Role role = Role::Default;
+    std::uint8_t r = 0, g = 0, b = 0;
+    friend constexpr bool operator==(const Colour&, const Colour&) = default;
+};
+
+constexpr Colour rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) { return {Role::Rgb, r, g, b}; }
+constexpr Colour role(Role r) { return {r, 0, 0, 0}; }
+
+struct FontDef {
+    std::string_view face = "MS Sans Serif";
+    float points = 8.25F;
+    bool bold = false;
+    bool italic = false;
+    bool centralEuropean = false;
+    friend constexpr bool operator==(const FontDef&, const FontDef&) = default;
+};
+
+// One control. Fields are in the order the tables read, so that definitions can
+// use designated initialisers and leave out whatever keeps its default.
+struct ControlDef {
+    Kind kind;
+    std::string_view name;
+    int index = -1;                  // control arrays only
+    std::string_view container = {}; // empty: the window itself
+    float left = 0, top = 0, width = 0, height = 0;
+    std::string_view caption = {};   // Caption, or Text for a text box
+    Align align = Align::Left;
+    bool transparent = false;
+    Colour back = {};
+    Colour fore = {};
+    FontDef font = {};
+    int tabIndex = -1;
+    bool visible = true;
+    bool enabled = true;
+    bool multiLine = false;
+    bool verticalScroll = false;
+    PictureId picture = PictureId::None;
+    bool stretch = false;
+    PictureId mousePointer = PictureId::None;
+    int interval = 0;                // timers, milliseconds
+    float x1 = 0, y1 = 0, x2 = 0, y2 = 0; // lines
+};
+
+struct ScreenDef {
+    std::string_view name;
+    std::string_view title;
+    Border border = Border::Sizable;
+    float clientWidth = 0, clientHeight = 0;
+    bool centred = true;
+    bool maximised = false;
+    bool taskbar = true;
+    PictureId icon = PictureId::None;
+    Colour back = role(Role::ButtonFace);
+    PictureId picture = PictureId::None;
+    FontDef font = {};
+    std::span<const ControlDef> controls = {};
+};
+
+} // namespace vp

@@ -1,0 +1,99 @@
+#include "msgbox.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <utility>
+#include <vector>
+
+namespace vp {
+
+QString displayLines(const QString& text)
+{
+    QString out = text;
+    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return out;
+}
+
+namespace {
+
+// QMessageBox guesses an escape button on its own (a lone "No" counts); the
+// classic box knows exactly one, or none at all.
+class ClassicBox final : public QMessageBox {
+public:
+    QAbstractButton* escape = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (e->key() == Qt::Key_Escape) {
+            if (escape)
+                escape->click();
+            return;
+        }
+        QMessageBox::keyPressEvent(e);
+    }
+    void closeEvent(QCloseEvent* e) override
+    {
+        e->ignore();
+        if (escape)
+            escape->click();
+    }
+};
+
+} // namespace
+
+int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& title)
+{
+    ClassicBox box;
+    box.setWindowTitle(title);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(displayLines(prompt));
+    switch (style & 0xF0) {
+    case mb::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case mb::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    }
+
+    std::vector<std::pair<QString, int>> buttons;
+    switch (style & 0x0F) {
+    case mb::YesNo:
+        buttons = {{QStringLiteral("Ano"), mb::Yes}, {QStringLiteral("Ne"), mb::No}};
+        break;
+    case mb::RetryCancel:
+        buttons = {{QStringLiteral("Opakovat"), mb::Retry}, {QStringLiteral("Storno"), mb::Cancel}};
+        break;
+    default:
+        buttons = {{QStringLiteral("OK"), mb::Ok}};
+        break;
+    }
+    std::vector<std::pair<QPushButton*, int>> made;
+    int escapeResult = mb::Cancel;
+    for (const auto& [caption, result] : buttons) {
+        auto* b = box.addButton(caption, QMessageBox::ActionRole);
+        made.emplace_back(b, result);
+        if (result == mb::Cancel || result == mb::Ok) {
+            box.escape = b;
+            escapeResult = result;
+        }
+    }
+    box.setDefaultButton(made.front().first);
+    if (!box.escape)
+        box.setWindowFlag(Qt::WindowCloseButtonHint, false);
+
+    box.exec();
+    for (const auto& [b, result] : made)
+        if (box.clickedButton() == b)
+            return result;
+    return escapeResult;
+}
+
+} // namespace vp

@@ -1,0 +1,63 @@
+#include "platform.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef VP_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
+
+namespace vp {
+
+void keepOffTaskbar(QWidget& window)
+{
+#ifdef VP_HAVE_XCB
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11)
+        return;
+    xcb_connection_t* c = x11->connection();
+    auto atom = [c](const char* name) {
+        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+        xcb_atom_t a = XCB_ATOM_NONE;
+        if (r)
+            a = r->atom;
+        std::free(r);
+        return a;
+    };
+    const xcb_atom_t state = atom("_NET_WM_STATE");
+    const xcb_atom_t skip[] = {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")};
+    // Set before the window is first mapped; Qt keeps atoms it does not manage.
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, 2, skip);
+    xcb_flush(c);
+#else
+    (void)window;
+#endif
+}
+
+bool choosePlatform()
+{
+    const auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v;
+    };
+    if (set("QT_QPA_PLATFORM"))
+        return true;
+    if (set("WAYLAND_DISPLAY") && set("DISPLAY")) {
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        return true;
+    }
+    if (set("DISPLAY") || set("WAYLAND_DISPLAY"))
+        return true;
+    std::fputs("valdrynix-plim needs a graphical desktop, and there is no display here "
+                "(neither DISPLAY nor WAYLAND_DISPLAY is set); run it from a desktop session, "
+                "or without one through a virtual screen: xvfb-run -s \"-screen 0 1024x768x24\" valdrynix-plim\n",
+                stderr);
+    return false;
+}
+
+} // namespace vp

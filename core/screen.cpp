@@ -1,0 +1,341 @@
+#include "screen.h"
+
+#include "clock.h"
+#include "platform.h"
+#include "pictures.h"
+#include "theme.h"
+#include "values.h"
+#include "widgets.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <algorithm>
+
+namespace vp {
+
+// ---------------------------------------------------------------- the window
+
+class ScreenWindow final : public QWidget {
+public:
+    ScreenWindow(Screen& screen, const ScreenDef& def)
+        : QWidget(nullptr, def.border == Border::None ? Qt::Window | Qt::FramelessWindowHint : Qt::Window),
+          m_screen(screen),
+          m_picture(def.picture == PictureId::None ? QPixmap() : pixmapOf(def.picture))
+    {
+        setAttribute(Qt::WA_QuitOnClose, false);
+        setAutoFillBackground(true);
+        QPalette p = palette();
+        p.setColor(QPalette::Window, toQColor(def.back, Role::ButtonFace));
+        setPalette(p);
+        setFont(toQFont(def.font));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        if (m_picture.isNull())
+            return;
+        QPainter(this).drawPixmap(0, 0, m_picture); // natural size, once, top-left
+    }
+    void closeEvent(QCloseEvent* e) override
+    {
+        // The screen itself decides; it removes the window when it goes.
+        e->ignore();
+        m_screen.runtime.run([this] { m_screen.closeByUser(); });
+    }
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::WindowActivate)
+            m_screen.runtime.windowActivatedByUser(&m_screen);
+        return QWidget::event(e);
+    }
+    void mousePressEvent(QMouseEvent* e) override { m_pressed = e->button() == Qt::LeftButton; }
+    void mouseReleaseEvent(QMouseEvent* e) override
+    {
+        const bool click = m_pressed && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
+        m_pressed = false;
+        if (click)
+            m_screen.fireFromUser("Form", -1, Event::Click);
+    }
+
+private:
+    Screen& m_screen;
+    QPixmap m_picture;
+    bool m_pressed = false;
+};
+
+// ---------------------------------------------------------------- runtime
+
+bool Runtime::run(const std::function<void()>& handler)
+{
+    if (m_busy)
+        return false;
+    m_busy = true;
+    struct Release {
+        bool& busy;
+        ~Release() { busy = false; }
+    } release{m_busy};
+    handler();
+    m_busy = false;
+    settleActivation();
+    return true;
+}
+
+void Runtime::settleActivation()
+{
+    // Activation is settled once a handler is over, so a hide followed by a
+    // show in one handler activates only the screen shown last. A Form_Activate
+    // that hands the focus on is followed in turn (a few hops at most).
+    for (int hops = 0; hops < 8 && m_pending && m_pending != m_active; ++hops) {
+        Screen* next = m_pending;
+        m_pending = nullptr;
+        if (!next->isVisible())
+            continue;
+        m_active = next;
+        m_busy = true;
+        next->fire("Form", -1, Event::Activate);
+        m_busy = false;
+    }
+    m_pending = nullptr;
+}
+
+void Runtime::requestActive(Screen* s) { m_pending = s; }
+
+void Runtime::screenHidden(Screen* s)
+{
+    if (m_pending == s)
+        m_pending = nullptr;
+    if (m_active == s)
+        m_active = nullptr;
+}
+
+void Runtime::windowActivatedByUser(Screen* s)
+{
+    // The window system reports activations late and sometimes for a window
+    // the program has already moved past; only a visible screen other than the
+    // current one counts.
+    if (!s->isVisible() || s == m_active)
+        return;
+    if (m_busy) {
+        if (!m_pending)
+            m_pending = s;
+        return;
+    }
+    m_pending = s;
+    settleActivation();
+}
+
+void Runtime::screenClosed(Screen* s)
+{
+    screenHidden(s);
+    const bool anyVisible = std::any_of(screens.begin(), screens.end(), [](const Screen* x) { return x->isVisible(); });
+    if (!anyVisible && onNothingVisible)
+        onNothingVisible();
+}
+
+// ---------------------------------------------------------------- screen
+
+Screen::Screen(Program& p, const ScreenDef& def) : program(p), runtime(p.runtime()), m_def(def)
+{
+    runtime.screens.push_back(this);
+}
+
+Screen::~Screen()
+{
+    std::erase(runtime.screens, this);
+    m_controls.clear();
+    delete m_window.data();
+}
+
+QString Screen::name() const { return QString::fromUtf8(m_def.name.data(), static_cast<qsizetype>(m_def.name.size())); }
+
+bool Screen::isVisible() const { return m_window && m_window->isVisible(); }
+
+QWidget* Screen::window() const { return m_window.data(); }
+
+void Screen::ensureLoaded()
+{
+    if (m_lifecycle == Lifecycle::Loaded)
+        return;
+    build();
+    m_lifecycle = Lifecycle::Loaded;
+    fire("Form", -1, Event::Load);
+}
+
+void Screen::checkBindings() const
+{
+    for (const auto& b : m_bindings) {
+        const std::string where = m_def.name.empty() ? std::string("screen") : std::string(m_def.name);
+        if (b.control == "Form") {
+            if (b.event == Event::MouseMove || b.event == Event::Timer)
+                throw RuntimeError(where + ": the window raises no such event");
+            continue;
+        }
+        const auto it = std::find_if(m_def.controls.begin(), m_def.controls.end(), [&](const ControlDef& d) { return d.name == b.control && d.index == b.index; });
+        if (it == m_def.controls.end())
+            throw RuntimeError(where + ": handler bound to a missing control '" + std::string(b.control) + "'");
+        if (!kindRaises(it->kind, b.event))
+            throw RuntimeError(where + ": control '" + std::string(b.control) + "' does not raise the bound event");
+    }
+}
+
+void Screen::build()
+{
+    checkBindings();
+    auto* w = new ScreenWindow(*this, m_def);
+    m_window = w;
+    w->setWindowTitle(QString::fromUtf8(m_def.title.data(), static_cast<qsizetype>(m_def.title.size())));
+    if (m_def.icon != PictureId::None)
+        w->setWindowIcon(iconOf(m_def.icon));
+    if (!m_def.taskbar)
+        keepOffTaskbar(*w);
+
+    const QScreen* scr = QGuiApplication::primaryScreen();
+    const QRect area = scr ? scr->geometry() : QRect(0, 0, 800, 600);
+    if (m_def.maximised) {
+        w->setGeometry(area);
+    } else {
+        QRect r(0, 0, toPixels(m_def.clientWidth), toPixels(m_def.clientHeight));
+        if (m_def.centred)
+            r.moveCenter((scr ? scr->availableGeometry() : area).center());
+        w->setGeometry(r);
+    }
+
+    // Controls are created in table order and then stacked: the first listed
+    // ends up in front. A frame's children are created inside it.
+    m_controls.clear();
+    for (const ControlDef& d : m_def.controls) {
+        QWidget* parent = w;
+        if (!d.container.empty()) {
+            Control* frame = findControl(d.container);
+            if (!frame || !frame->widget())
+                throw RuntimeError(std::string(m_def.name) + ": container '" + std::string(d.container) + "' must be listed before " + std::string(d.name));
+            parent = frame->widget();
+        }
+        const std::string_view controlName = d.name;
+        const int index = d.index;
+        m_controls.push_back(std::make_unique<Control>(d, d.kind == Kind::Timer ? nullptr : parent, [this, controlName, index](Event e) { fireFromUser(controlName, index, e); }, runtime.clock()));
+    }
+    for (auto it = m_controls.rbegin(); it != m_controls.rend(); ++it)
+        if ((*it)->widget())
+            (*it)->widget()->raise();
+
+    // Tab order: ascending tab index over the controls that can take the focus.
+    std::vector<Control*> order;
+    for (auto& c : m_controls)
+        if (c->widget() && c->widget()->focusPolicy() != Qt::NoFocus)
+            order.push_back(c.get());
+    std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) { return a->def().tabIndex < b->def().tabIndex; });
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1]->widget(), order[i]->widget());
+    m_placed = false;
+}
+
+void Screen::applyInitialFocus()
+{
+    std::vector<Control*> order;
+    for (auto& c : m_controls)
+        if (c->widget() && c->widget()->focusPolicy() != Qt::NoFocus)
+            order.push_back(c.get());
+    std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) { return a->def().tabIndex < b->def().tabIndex; });
+    for (Control* c : order) {
+        QWidget* w = c->widget();
+        if (w->isVisibleTo(m_window) && w->isEnabled()) {
+            w->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
+Control* Screen::findControl(std::string_view controlName, int index) const
+{
+    for (const auto& c : m_controls)
+        if (c->def().name == controlName && c->def().index == index)
+            return c.get();
+    return nullptr;
+}
+
+Control& Screen::C(std::string_view controlName, int index)
+{
+    ensureLoaded();
+    if (Control* c = findControl(controlName, index))
+        return *c;
+    throw RuntimeError(std::string(m_def.name) + ": no control '" + std::string(controlName) + "'");
+}
+
+void Screen::Show()
+{
+    ensureLoaded();
+    if (!m_placed) {
+        applyInitialFocus();
+        m_placed = true;
+    }
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    runtime.requestActive(this);
+}
+
+void Screen::Hide()
+{
+    ensureLoaded();
+    m_window->hide();
+    runtime.screenHidden(this);
+}
+
+void Screen::SetFocus()
+{
+    ensureLoaded();
+    if (!isVisible())
+        throw RuntimeError(std::string(m_def.name) + ": the focus can only go to a visible screen");
+    m_window->raise();
+    m_window->activateWindow();
+    runtime.requestActive(this);
+}
+
+float Screen::Width()
+{
+    ensureLoaded();
+    return static_cast<float>(toTwips(m_window->frameGeometry().width()));
+}
+
+float Screen::Height()
+{
+    ensureLoaded();
+    return static_cast<float>(toTwips(m_window->frameGeometry().height()));
+}
+
+void Screen::closeByUser()
+{
+    if (!isLoaded())
+        return;
+    fire("Form", -1, Event::Unload);
+    // The close goes ahead: window and controls go, the screen's variables stay.
+    m_controls.clear();
+    if (m_window) {
+        m_window->hide();
+        m_window->deleteLater();
+    }
+    m_window = nullptr;
+    m_lifecycle = Lifecycle::Closed;
+    runtime.screenClosed(this);
+}
+
+void Screen::fire(std::string_view control, int index, Event event)
+{
+    for (const auto& b : m_bindings)
+        if (b.event == event && b.control == control && b.index == index) {
+            b.handler();
+            return;
+        }
+}
+
+void Screen::fireFromUser(std::string_view control, int index, Event event)
+{
+    runtime.run([&] { fire(control, index, event); });
+}
+
+} // namespace vp

@@ -1,0 +1,165 @@
+// Screens and the runtime that joins definitions and behaviour: lifecycle,
+// binding of handlers by name, the gate that runs one handler at a time, and
+// the bookkeeping of which screen is active.
+#pragma once
+
+#include "control.h"
+#include "definition.h"
+
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+class QWidget;
+
+namespace vp {
+
+class Clock;
+class MessageBoxes;
+class Random;
+class Screen;
+class ScreenWindow;
+
+class Runtime {
+public:
+    Runtime(Clock& clock, MessageBoxes& boxes, Random& random) : m_clock(clock), m_boxes(boxes), m_random(random) {}
+
+    Clock& clock() { return m_clock; }
+    MessageBoxes& boxes() { return m_boxes; }
+    Random& random() { return m_random; }
+
+    // The gate. Runs `handler` unless another handler is still running (for
+    // example one waiting in a modal box); then it is dropped and false is
+    // returned. After the outermost handler, Form_Activate runs for the screen
+    // that ended up active.
+    bool run(const std::function<void()>& handler);
+    bool busy() const { return m_busy; }
+
+    // The screen the program made or saw active last (nullptr: none).
+    Screen* activeScreen() const { return m_active; }
+
+    // Bookkeeping called by screens.
+    void requestActive(Screen* s);
+    void screenHidden(Screen* s);
+    void windowActivatedByUser(Screen* s);
+    void screenClosed(Screen* s);
+
+    // Called when the user closed a window and no screen is visible any more.
+    std::function<void()> onNothingVisible;
+    std::vector<Screen*> screens;
+
+private:
+    void settleActivation();
+
+    Clock& m_clock;
+    MessageBoxes& m_boxes;
+    Random& m_random;
+    bool m_busy = false;
+    Screen* m_active = nullptr;
+    Screen* m_pending = nullptr;
+};
+
+// Everything a behaviour may call on the program: the nine screens as single
+// instances, the runtime services, and the active-dialog indicator.
+class Program {
+public:
+    virtual ~Program() = default;
+    virtual Runtime& runtime() = 0;
+    virtual Screen& PreStart() = 0;
+    virtual Screen& Start() = 0;
+    virtual Screen& Background() = 0;
+    virtual Screen& Form1() = 0;
+    virtual Screen& Inst() = 0;
+    virtual Screen& Form2() = 0;
+    virtual Screen& Rst() = 0;
+    virtual Screen& Form3() = 0;
+    virtual Screen& ImageBank() = 0;
+
+    // 0 none yet, 1 wizard, 2 installation screen, 3 completion dialog.
+    std::int16_t ActiveDialog = 0;
+};
+
+enum class Lifecycle : std::uint8_t { NotCreated, Loaded, Closed };
+
+class Screen {
+public:
+    Screen(Program& program, const ScreenDef& def);
+    virtual ~Screen();
+    Screen(const Screen&) = delete;
+    Screen& operator=(const Screen&) = delete;
+
+    // Runtime operations. Each of them loads the screen first if it is not loaded.
+    void Show();
+    void Hide();
+    void SetFocus();
+    float Width();
+    float Height();
+    Control& C(std::string_view name, int index = -1);
+
+    // Looks without loading.
+    Lifecycle lifecycle() const { return m_lifecycle; }
+    bool isLoaded() const { return m_lifecycle == Lifecycle::Loaded; }
+    bool isVisible() const;
+    QWidget* window() const;
+    const ScreenDef& definition() const { return m_def; }
+    QString name() const;
+    Control* findControl(std::string_view name, int index = -1) const;
+    const std::vector<std::unique_ptr<Control>>& controls() const { return m_controls; }
+
+    // The user's close box: Form_Unload, then the window and controls go.
+    void closeByUser();
+
+protected:
+    template <class T>
+    struct On {
+        std::string_view control;
+        Event event;
+        void (T::*handler)();
+        int index = -1;
+    };
+
+    // Declares the handlers, once, in the behaviour's constructor.
+    template <class T>
+    void bind(std::initializer_list<On<T>> table)
+    {
+        auto* self = static_cast<T*>(this);
+        for (const auto& on : table)
+            m_bindings.push_back({on.control, on.index, on.event, [self, h = on.handler] { (self->*h)(); }});
+    }
+
+    Program& program;
+    Runtime& runtime;
+
+private:
+    friend class ScreenWindow;
+    struct Binding {
+        std::string_view control;
+        int index;
+        Event event;
+        std::function<void()> handler;
+    };
+
+    void ensureLoaded();
+    void build();
+    void checkBindings() const;
+    void fire(std::string_view control, int index, Event event);
+    void fireFromUser(std::string_view control, int index, Event event);
+    void applyInitialFocus();
+    void placeOnFirstShow();
+
+    const ScreenDef& m_def;
+    Lifecycle m_lifecycle = Lifecycle::NotCreated;
+    QPointer<ScreenWindow> m_window;
+    std::vector<std::unique_ptr<Control>> m_controls;
+    std::vector<Binding> m_bindings;
+    bool m_placed = false;
+    bool m_loading = false;
+
+    friend class Runtime;
+};
+
+} // namespace vp

@@ -1,0 +1,92 @@
+// The Qt widgets behind the controls. They draw what the Control tells them
+// and report clicks and mouse moves through `raise`.
+#pragma once
+
+#include "control.h"
+
+#include <QFrame>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+#include <functional>
+
+namespace vp {
+
+using Raise = std::function<void(Event)>;
+
+// Click as the classic controls know it: press and release over the same control.
+class Clickable : public QWidget {
+public:
+    using QWidget::QWidget;
+    Raise raise;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    bool m_pressed = false;
+};
+
+class LabelWidget final : public Clickable {
+public:
+    using Clickable::Clickable;
+    QString text;
+    Align align = Align::Left;
+    bool transparent = false;
+    QColor back, fore;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+class ImageWidget final : public Clickable {
+public:
+    using Clickable::Clickable;
+    QPixmap pixmap;
+    bool stretch = false;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+class LineWidget final : public QWidget {
+public:
+    using QWidget::QWidget;
+    QPoint from, to; // in this widget's pixels
+    QColor colour;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+class ButtonWidget final : public QPushButton {
+public:
+    explicit ButtonWidget(QWidget* parent);
+    Raise raise;
+
+protected:
+    void mouseMoveEvent(QMouseEvent* e) override;
+};
+
+class FrameWidget final : public QFrame {
+public:
+    explicit FrameWidget(QWidget* parent);
+};
+
+// A multi-line text box keeps the exact characters it was given and draws
+// only CR LF as a line break.
+class MultiLineWidget final : public QPlainTextEdit {
+public:
+    explicit MultiLineWidget(QWidget* parent);
+    void setExactText(const QString& text);
+    std::function<void(const QString&)> edited;
+
+private:
+    bool m_settingText = false;
+};
+
+} // namespace vp

@@ -1,0 +1,20 @@
+// The protection-fault dialog that closes the loop.
+#pragma once
+
+#include "core/screen.h"
+
+namespace vp {
+
+class Form3 final : public Screen {
+public:
+    explicit Form3(Program& p);
+
+    void Form_Activate();
+    void Command1_Click();
+    void Command2_Click();
+    void Form_Unload();
+
+    static QString FaultText();
+};
+
+} // namespace vp

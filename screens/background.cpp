@@ -1,0 +1,24 @@
+// Backdrop: a borderless, maximised blue window with the gradient picture in
+// its top-left corner. It has no controls.
+#include "screens.h"
+
+namespace vp {
+
+const ScreenDef& BackgroundDef()
+{
+    static const ScreenDef def{
+        .name = "Background",
+        .title = "Form2",
+        .border = Border::None,
+        .clientWidth = 4680.0F,
+        .clientHeight = 3195.0F,
+        .maximised = true,
+        .taskbar = false,
+        .icon = PictureId::None,
+        .back = rgb(0, 0, 255),
+        .picture = PictureId::BackdropGradient,
+    };
+    return def;
+}
+
+} // namespace vp

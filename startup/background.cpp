@@ -1,0 +1,36 @@
+#include "startup/background.h"
+
+#include "screens/screens.h"
+
+namespace vp {
+
+Background::Background(Program& p) : Screen(p, BackgroundDef())
+{
+    bind<Background>({{"Form", Event::Activate, &Background::Form_Activate}});
+}
+
+namespace {
+
+// The indicator can name a dialog that is hidden or was closed (the second
+// pass, a close box); the focus only goes to a visible one, and otherwise
+// stays where it is. Looking does not load a closed dialog.
+void focusIfShown(Screen& dialog)
+{
+    if (dialog.isVisible())
+        dialog.SetFocus();
+}
+
+} // namespace
+
+void Background::Form_Activate()
+{
+    // Three separate tests, each reading the indicator afresh.
+    if (program.ActiveDialog == 1)
+        focusIfShown(program.Form1());
+    if (program.ActiveDialog == 2)
+        focusIfShown(program.Inst());
+    if (program.ActiveDialog == 3)
+        focusIfShown(program.Form2());
+}
+
+} // namespace vp

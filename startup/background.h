@@ -1,0 +1,16 @@
+// The full-screen backdrop behind the wizard, the installation screen and the
+// completion dialog. Clicked, it hands the focus back to the current one.
+#pragma once
+
+#include "core/screen.h"
+
+namespace vp {
+
+class Background final : public Screen {
+public:
+    explicit Background(Program& p);
+
+    void Form_Activate();
+};
+
+} // namespace vp

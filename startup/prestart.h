@@ -1,0 +1,16 @@
+// The splash screen: the program starts here, and the welcome prompt falls
+// back here when it is closed.
+#pragma once
+
+#include "core/screen.h"
+
+namespace vp {
+
+class PreStart final : public Screen {
+public:
+    explicit PreStart(Program& p);
+
+    void Timer1_Timer();
+};
+
+} // namespace vp

@@ -1,0 +1,21 @@
+// The welcome prompt. Whichever answer the pointer is over reads "Ano", and
+// both answers lead on to the wizard.
+#pragma once
+
+#include "core/screen.h"
+
+namespace vp {
+
+class Start final : public Screen {
+public:
+    explicit Start(Program& p);
+
+    void Command1_MouseMove();
+    void Command2_MouseMove();
+    void Command1_Click();
+    void Command2_Click();
+    void Fertig();
+    void Form_Unload();
+};
+
+} // namespace vp

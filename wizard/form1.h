@@ -1,0 +1,33 @@
+// The five-page setup wizard.
+#pragma once
+
+#include "core/screen.h"
+
+#include <cstdint>
+
+namespace vp {
+
+class Form1 final : public Screen {
+public:
+    explicit Form1(Program& p);
+
+    // The page now shown, 1 to 5; 0 until the first load.
+    std::int16_t AktFaze = 0;
+
+    void Faze(std::int16_t page);
+    void Form_Load();
+    void cmdDalsi_Click();
+    void cmdZpet_Click();
+    void optKon1_Click();
+    void optKon2_Click();
+    void optKon3_Click();
+    void cmdZProch_Click();
+    void Image1_Click();
+    void cmdKonec_Click();
+
+    static QString LicenceHeading();
+    static QString BusyPrompt();
+    static QString ConfigurationText(int option);
+};
+
+} // namespace vp

@@ -153,7 +153,7 @@ void Control::createWidget(QWidget* parent)
         break;
     }
     case Kind::OptionButton: {
-        auto* w = new QRadioButton(parent);
+        auto* w = new OptionWidget(parent);
         QObject::connect(w, &QRadioButton::toggled, w, [raise](bool on) {
             if (on)
                 raise(Event::Click);

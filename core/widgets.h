@@ -72,6 +72,15 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
 };
 
+// The whole rectangle of an option button selects it, not only its text.
+class OptionWidget final : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
 class FrameWidget final : public QFrame {
 public:
     explicit FrameWidget(QWidget* parent);

@@ -62,7 +62,7 @@ struct Harness {
     Random random;
     Setup setup{clock, boxes, random};
 
-    QStringList visible() const
+    QStringList visible()
     {
         QStringList names;
         for (const Screen* s : setup.runtime().screens)

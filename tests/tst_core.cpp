@@ -1,4 +1,300 @@
-#include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+// The runtime on its own: values, the virtual clock, the gate, scripted
+// boxes, line breaks, and the lifecycle of a screen.
+#include "core/control.h"
+#include "core/screen.h"
+#include "core/theme.h"
+#include "fixture.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace vp;
+using namespace vp::test;
+
+namespace {
+
+// A tiny screen of its own, so the lifecycle can be watched without the
+// program's screens getting in the way.
+constexpr ControlDef probeControls[] = {
+    {.kind = Kind::Timer, .name = "Timer1", .interval = 100},
+    {.kind = Kind::CommandButton, .name = "Command1", .left = 150, .top = 150, .width = 1200, .height = 375, .caption = "Ano", .tabIndex = 0},
+    {.kind = Kind::Label, .name = "Label1", .left = 15.5F, .top = 30, .width = 3000, .height = 600, .caption = "a\rb\nc\r\nd"},
+};
+constexpr ScreenDef probeDef{.name = "Probe", .title = "Probe", .clientWidth = 4500, .clientHeight = 3000, .controls = probeControls};
+
+class Probe final : public Screen {
+public:
+    explicit Probe(Program& p) : Screen(p, probeDef)
+    {
+        bind<Probe>({
+            {"Form", Event::Load, &Probe::Form_Load},
+            {"Form", Event::Unload, &Probe::Form_Unload},
+            {"Timer1", Event::Timer, &Probe::Timer1_Timer},
+            {"Command1", Event::Click, &Probe::Command1_Click},
+        });
+    }
+    int loads = 0, unloads = 0, ticks = 0, clicks = 0;
+    int counter = 0; // a screen variable: must survive a close
+    std::function<void()> onClick;
+
+    void Form_Load() { ++loads; }
+    void Form_Unload() { ++unloads; }
+    void Timer1_Timer() { ++ticks; }
+    void Command1_Click()
+    {
+        ++clicks;
+        if (onClick)
+            onClick();
+    }
+};
+
+constexpr ControlDef badControls[] = {{.kind = Kind::Label, .name = "Label1"}};
+constexpr ScreenDef badDef{.name = "Bad", .title = "Bad", .clientWidth = 1500, .clientHeight = 1500, .controls = badControls};
+
+class BadBinding final : public Screen {
+public:
+    explicit BadBinding(Program& p) : Screen(p, badDef)
+    {
+        bind<BadBinding>({{"Label1", Event::MouseMove, &BadBinding::Label1_MouseMove}});
+    }
+    void Label1_MouseMove() {}
+};
+
+} // namespace
+
+class CoreTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { h = std::make_unique<Harness>(); }
+    void cleanup()
+    {
+        verifyBoxes(h->boxes);
+        h.reset();
+    }
+
+    void numberToText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0.0 << " 0";
+        QTest::newRow("five") << 5.0 << " 5";
+        QTest::newRow("negative") << -5.0 << "-5";
+        QTest::newRow("half") << 0.5 << " .5";
+        QTest::newRow("hundredths") << 20.13 << " 20.13";
+        QTest::newRow("large") << 98.0 << " 98";
+        QTest::newRow("negative zero") << -0.0 << " 0";
+    }
+    void numberToText()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(Str(value), text);
+    }
+
+    void roundingAndWholeParts()
+    {
+        // Half goes to the even neighbour; the whole part goes down, also below zero.
+        QCOMPARE(CInt(0.5), std::int16_t(0));
+        QCOMPARE(CInt(1.5), std::int16_t(2));
+        QCOMPARE(CInt(2.5), std::int16_t(2));
+        QCOMPARE(CInt(-2.5), std::int16_t(-2));
+        QCOMPARE(CInt(7.7999999), std::int16_t(8));
+        QCOMPARE(CInt(32767.4), std::int16_t(32767));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, CInt(32767.5));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, CInt(-32769.0));
+        QCOMPARE(Int(-0.01), -1.0);
+        QCOMPARE(Int(2.99), 2.0);
+    }
+
+    void randomNumbersStayInRange()
+    {
+        Random r;
+        float lo = 1, hi = 0;
+        for (int i = 0; i < 20000; ++i) {
+            const float x = r.Rnd();
+            QVERIFY(x >= 0.0F && x < 1.0F);
+            lo = std::min(lo, x);
+            hi = std::max(hi, x);
+        }
+        QVERIFY(lo < 0.01F);
+        QVERIFY(hi > 0.99F);
+        // Reseeding from different times of day gives different sequences,
+        // and from the same time in the same state the same one.
+        Random a, b, c;
+        a.Randomize(36000.25);
+        b.Randomize(36000.25);
+        c.Randomize(36000.30);
+        const float fa = a.Rnd();
+        QCOMPARE(b.Rnd(), fa);
+        QVERIFY(c.Rnd() != fa);
+    }
+
+    void virtualClockFiresTicksInTimeOrder()
+    {
+        VirtualClock clock;
+        QStringList log;
+        auto a = clock.createTickSource([&] { log << QStringLiteral("a%1").arg(clock.now()); });
+        auto b = clock.createTickSource([&] { log << QStringLiteral("b%1").arg(clock.now()); });
+        a->start(300);
+        b->start(200);
+        clock.advance(599);
+        QCOMPARE(log, QStringList({"b200", "a300", "b400"}));
+        clock.advance(1);
+        QCOMPARE(log.last(), QStringLiteral("b600")); // ties go in creation order
+        QCOMPARE(log.at(log.size() - 2), QStringLiteral("a600"));
+        b->stop();
+        a->start(1000); // a restart begins a full new period
+        clock.advance(999);
+        QCOMPARE(log.size(), 5);
+        clock.advance(1);
+        QCOMPARE(log.last(), QStringLiteral("a1600"));
+        QCOMPARE(clock.runningSources(), 1);
+    }
+
+    void gateDropsTicksWhileABoxIsOpen()
+    {
+        Probe probe(h->setup);
+        probe.Show();
+        QCOMPARE(probe.ticks, 0);
+        h->advance(100);
+        QCOMPARE(probe.ticks, 1);
+        // The click opens a box; while it waits, 1000 ms pass: ten ticks are due,
+        // none runs inside the click and none is queued for later.
+        probe.onClick = [&] { h->setup.runtime().boxes().MsgBox(QStringLiteral("?"), mb::OkOnly); };
+        h->boxes.expect(ApplicationTitle, mb::OkOnly, [&] {
+            h->advance(1000);
+            return mb::Ok;
+        });
+        QTest::mouseClick(probe.C("Command1").widget(), Qt::LeftButton);
+        QCOMPARE(probe.clicks, 1);
+        QCOMPARE(probe.ticks, 1);
+        h->advance(100);
+        QCOMPARE(probe.ticks, 2);
+    }
+
+    void unexpectedBoxIsRecorded()
+    {
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("A"), mb::YesNo, mb::Yes);
+        QCOMPARE(boxes.MsgBox(QStringLiteral("x"), mb::YesNo, QStringLiteral("A")), mb::Yes);
+        QCOMPARE(boxes.MsgBox(QStringLiteral("y"), mb::RetryCancel, QStringLiteral("B")), mb::Cancel);
+        QCOMPARE(boxes.unexpected.size(), 1);
+        QVERIFY(boxes.unexpected.first().contains(QLatin1String("\"B\"")));
+    }
+
+    void lifecycleLoadsOnFirstReferenceAndRebuildsAfterClose()
+    {
+        Probe probe(h->setup);
+        QCOMPARE(probe.lifecycle(), Lifecycle::NotCreated);
+        QCOMPARE(probe.loads, 0);
+        // Reading a control is a reference: it loads the screen, hidden.
+        QCOMPARE(probe.C("Command1").Caption(), QStringLiteral("Ano"));
+        QCOMPARE(probe.loads, 1);
+        QVERIFY(!probe.isVisible());
+        probe.Show();
+        QCOMPARE(probe.loads, 1);
+        probe.Hide();
+        probe.Show();
+        QCOMPARE(probe.loads, 1);
+
+        probe.counter = 42;
+        probe.C("Command1").setCaption(QStringLiteral("Ne"));
+        probe.C("Label1").setLeft(33.25F);
+        h->advance(250);
+        QCOMPARE(probe.ticks, 2);
+
+        h->act([&] { probe.closeByUser(); });
+        QCOMPARE(probe.unloads, 1);
+        QCOMPARE(probe.lifecycle(), Lifecycle::Closed);
+        QVERIFY(probe.window() == nullptr);
+        QCOMPARE(probe.counter, 42);
+        h->advance(1000); // its timer died with the window
+        QCOMPARE(probe.ticks, 2);
+
+        // The next reference builds it from the definition again.
+        QCOMPARE(probe.C("Command1").Caption(), QStringLiteral("Ano"));
+        QCOMPARE(probe.C("Label1").Left(), 15.5F);
+        QCOMPARE(probe.loads, 2);
+        QCOMPARE(probe.counter, 42);
+        h->advance(100);
+        QCOMPARE(probe.ticks, 3);
+    }
+
+    void propertiesKeepFractionsAndDrawInPixels()
+    {
+        Probe probe(h->setup);
+        Control& label = probe.C("Label1");
+        label.setWidth(1234.567F);
+        QCOMPARE(label.Width(), 1234.567F);
+        QCOMPARE(label.widget()->x(), 1);                        // 15.5 twips
+        QCOMPARE(label.widget()->width(), toPixels(15.5 + 1234.567) - 1);
+        QCOMPARE(probe.C("Command1").widget()->geometry(), QRect(10, 10, 80, 25));
+    }
+
+    void bindingToAMissingEventFailsLoudly()
+    {
+        BadBinding bad(h->setup);
+        try {
+            bad.Show();
+            QFAIL("a label has no MouseMove, and building must say so");
+        } catch (const RuntimeError& e) {
+            QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("Label1")));
+            QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("Bad")));
+        }
+    }
+
+    void lineBreaks()
+    {
+        // Labels and boxes: CR, LF or CR LF each start one new line.
+        QCOMPARE(displayLines(QStringLiteral("a\rb\nc\r\nd")), QStringLiteral("a\nb\nc\nd"));
+        // Text boxes: only CR LF does; a lone LF or CR is drawn as a mark.
+        const QString stored = QStringLiteral("x\n\ny\r\nz\rw");
+        const QString shown = textToDisplay(stored);
+        QCOMPARE(shown.count(QLatin1Char('\n')), 1);
+        QCOMPARE(shown.size(), stored.size() - 1);
+        QCOMPARE(textFromDisplay(shown), stored);
+
+        Probe probe(h->setup);
+        QCOMPARE(probe.C("Label1").Caption(), QStringLiteral("a\rb\nc\r\nd")); // kept exactly
+    }
+
+    void messageBoxLooksClassic()
+    {
+        // The real box, driven by a key press once it is up.
+        QtMessageBoxes real;
+        QString title;
+        QStringList captions;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            title = box->windowTitle();
+            for (auto* b : box->findChildren<QPushButton*>())
+                captions << b->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QCOMPARE(real.MsgBox(QStringLiteral("a\rb"), mb::RetryCancel), mb::Cancel);
+        QCOMPARE(title, ApplicationTitle);
+        captions.sort();
+        QCOMPARE(captions, QStringList({"Opakovat", "Storno"}));
+
+        // Escape on a lone OK answers OK; on Yes/No it does nothing, Enter takes the default.
+        QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+        QCOMPARE(real.MsgBox(QStringLiteral("x"), mb::OkOnly + mb::Exclamation, QStringLiteral("T")), mb::Ok);
+        QTimer::singleShot(0, [] {
+            QWidget* box = QApplication::activeModalWidget();
+            QTest::keyClick(box, Qt::Key_Escape);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QCOMPARE(real.MsgBox(QStringLiteral("y"), mb::YesNo, QStringLiteral("T")), mb::Yes);
+    }
+
+private:
+    std::unique_ptr<Harness> h;
+};
+
+QTEST_MAIN(CoreTest)
 #include "tst_core.moc"

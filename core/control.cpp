@@ -282,8 +282,10 @@ void Control::setText(const QString& text)
     case Kind::TextBox:
         if (auto* m = dynamic_cast<MultiLineWidget*>(m_widget.data()))
             m->setExactText(text);
-        else if (auto* e = dynamic_cast<QLineEdit*>(m_widget.data()))
+        else if (auto* e = dynamic_cast<QLineEdit*>(m_widget.data())) {
             e->setText(text);
+            e->setCursorPosition(0); // show the start of the text, as a fresh box does
+        }
         break;
     case Kind::Frame:
     case Kind::Image:

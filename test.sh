@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the program and its tests (installing what they need) and runs every
+# test through CTest. With VP_SANITIZE=1 the build has AddressSanitizer and
+# UndefinedBehaviorSanitizer, in a folder of its own.
+set -euo pipefail
+cd "$(dirname "$0")"
+if [ "${VP_SANITIZE:-0}" = 1 ]; then
+  build=build-sanitize
+  scripts/setup.sh "$build" -DVP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+else
+  build=build
+  scripts/setup.sh "$build"
+fi
+ctest --test-dir "$build" --output-on-failure -j2

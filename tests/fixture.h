@@ -57,6 +57,8 @@ public:
 };
 
 struct Harness {
+    explicit Harness(double timeOfDay = 36000.0) : clock(timeOfDay) {}
+
     VirtualClock clock;
     ScriptedBoxes boxes;
     Random random;

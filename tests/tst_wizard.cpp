@@ -1,4 +1,262 @@
-#include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+// The setup wizard: pages, licence, configurations, refusals and hand-over,
+// through its real buttons.
+#include "finale/module1.h"
+#include "fixture.h"
+
+#include <QPlainTextEdit>
+#include <QRadioButton>
+
+using namespace vp;
+using namespace vp::test;
+
+class WizardTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        h = std::make_unique<Harness>();
+        h->setup.launch();
+        h->advance(2000);
+        QTest::mouseClick(h->setup.Start().C("Command1").widget(), Qt::LeftButton);
+        QVERIFY(h->setup.Form1().isVisible());
+    }
+    void cleanup()
+    {
+        verifyBoxes(h->boxes);
+        h.reset();
+    }
+
+    void fazeTable_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("back");
+        for (int page = 1; page <= 5; ++page)
+            QTest::addRow("page %d", page) << page << (page != 1);
+    }
+    void fazeTable()
+    {
+        QFETCH(int, page);
+        QFETCH(bool, back);
+        Form1& w = h->setup.Form1();
+        for (int i = 1; i < page; ++i)
+            next();
+        QCOMPARE(w.AktFaze, std::int16_t(page));
+        for (int f = 1; f <= 5; ++f) {
+            const std::string frame = "Frame" + std::to_string(f);
+            QCOMPARE(w.C(frame).Visible(), f == page);
+            QCOMPARE(w.C(frame).widget()->isVisible(), f == page);
+        }
+        QCOMPARE(w.C("cmdZpet").Enabled(), back);
+        QVERIFY(w.C("cmdDalsi").Enabled());
+        QVERIFY(w.C("cmdKonec").Enabled());
+        QCOMPARE(w.C("cmdDalsi").Caption(), QStringLiteral("Další  >>"));
+        QCOMPARE(w.C("cmdZpet").Caption(), QStringLiteral("<<  Zpět"));
+        if (page > 1) {
+            QTest::mouseClick(w.C("cmdZpet").widget(), Qt::LeftButton);
+            QCOMPARE(w.AktFaze, std::int16_t(page - 1));
+        }
+    }
+
+    void firstShowAndInertBack()
+    {
+        Form1& w = h->setup.Form1();
+        QCOMPARE(w.AktFaze, std::int16_t(1));
+        QCOMPARE(h->setup.ActiveDialog, std::int16_t(1));
+        QVERIFY(!w.C("cmdZpet").Enabled());
+        // Disabled, and inert should its handler run anyway.
+        QTest::mouseClick(w.C("cmdZpet").widget(), Qt::LeftButton);
+        h->act([&] { w.cmdZpet_Click(); });
+        QCOMPARE(w.AktFaze, std::int16_t(1));
+        QVERIFY(w.C("Frame1").Visible());
+    }
+
+    void pageOutOfRangeChangesNothing()
+    {
+        Form1& w = h->setup.Form1();
+        next();
+        next();
+        w.C("txtPodminky").setText(QStringLiteral("typed"));
+        for (int bad : {0, 6, -1, 32767}) {
+            w.Faze(static_cast<std::int16_t>(bad));
+            QCOMPARE(w.AktFaze, std::int16_t(3));
+            QVERIFY(w.C("Frame3").Visible());
+            QVERIFY(!w.C("Frame1").Visible());
+            QCOMPARE(w.C("txtPodminky").Text(), QStringLiteral("typed"));
+        }
+    }
+
+    void licenceIsRebuiltOnEveryEntry()
+    {
+        Form1& w = h->setup.Form1();
+        next();
+        next();
+        const QString text = w.C("txtPodminky").Text();
+        QCOMPARE(text.size(), 1183);
+        QCOMPARE(text.count(QLatin1Char('\n')), 2);
+        QCOMPARE(text.count(QLatin1Char('\r')), 0);
+        QVERIFY(text.startsWith(QStringLiteral("Podmínky využívání aplikace Valdrynix Plim 1.0.") + QString(54, QLatin1Char(' ')) + QStringLiteral("\n\nBlabla")));
+        QVERIFY(text.endsWith(QStringLiteral("bla.Blabla bla bla. Bla blabla.")));
+        QCOMPARE(Form1::LicenceHeading().size(), 101);
+        // The box shows the two line feeds as marks on one line, not as breaks.
+        const QString shown = static_cast<QPlainTextEdit*>(w.C("txtPodminky").widget())->toPlainText();
+        QVERIFY(!shown.contains(QLatin1Char('\n')));
+
+        // Whatever the user typed is gone when the page is entered again.
+        QTest::keyClicks(w.C("txtPodminky").widget(), QStringLiteral("xyz"));
+        QVERIFY(w.C("txtPodminky").Text() != text);
+        next();
+        back();
+        QCOMPARE(w.C("txtPodminky").Text(), text);
+    }
+
+    void nextIgnoresTheLicenceAnswer()
+    {
+        Form1& w = h->setup.Form1();
+        next();
+        next();
+        next(); // no answer at all
+        QCOMPARE(w.AktFaze, std::int16_t(4));
+        back();
+        QTest::mouseClick(w.C("Option1").widget(), Qt::LeftButton);
+        QVERIFY(w.C("Option1").Value());
+        next();
+        QCOMPARE(w.AktFaze, std::int16_t(4));
+        QVERIFY(!w.C("Option2").Enabled());
+    }
+
+    void configurationDescriptions()
+    {
+        Form1& w = h->setup.Form1();
+        QCOMPARE(Form1::ConfigurationText(1).size(), 207);
+        QCOMPARE(Form1::ConfigurationText(2).size(), 231);
+        QCOMPARE(Form1::ConfigurationText(3).size(), 132);
+        for (int i = 0; i < 3; ++i)
+            next();
+        QCOMPARE(w.C("txtKonf").Text(), QString());
+        QTest::keyClicks(w.C("txtKonf").widget(), QStringLiteral("moje"));
+        QCOMPARE(w.C("txtKonf").Text(), QStringLiteral("moje"));
+        QTest::mouseClick(w.C("optKon2").widget(), Qt::LeftButton);
+        QCOMPARE(w.C("txtKonf").Text(), Form1::ConfigurationText(2));
+        QTest::mouseClick(w.C("optKon1").widget(), Qt::LeftButton);
+        QCOMPARE(w.C("txtKonf").Text(), Form1::ConfigurationText(1));
+        QTest::mouseClick(w.C("optKon3").widget(), Qt::LeftButton);
+        QCOMPARE(w.C("txtKonf").Text(), Form1::ConfigurationText(3));
+        // Leaving the page and coming back keeps choice and description.
+        next();
+        back();
+        QVERIFY(w.C("optKon3").Value());
+        QCOMPARE(w.C("txtKonf").Text(), Form1::ConfigurationText(3));
+    }
+
+    void browsingIsRefusedForAsLongAsTheUserRetries()
+    {
+        Form1& w = h->setup.Form1();
+        next();
+        const QString folder = w.C("Text1").Text();
+        for (int i = 0; i < 3; ++i)
+            h->boxes.expect(QStringLiteral("Zpráva systému"), mb::RetryCancel, mb::Retry);
+        h->boxes.expect(QStringLiteral("Zpráva systému"), mb::RetryCancel, mb::Cancel);
+        QTest::mouseClick(w.C("cmdZProch").widget(), Qt::LeftButton);
+        QCOMPARE(h->boxes.shown.size(), std::size_t(4));
+        QCOMPARE(h->boxes.shown.front().prompt, Form1::BusyPrompt());
+        QCOMPARE(Form1::BusyPrompt().size(), 205);
+        QCOMPARE(w.C("Text1").Text(), folder);
+        QCOMPARE(w.AktFaze, std::int16_t(2));
+    }
+
+    void portraitTurnsOverFromTheSecondClick()
+    {
+        Form1& w = h->setup.Form1();
+        Screen& bank = h->setup.ImageBank();
+        QCOMPARE(bank.lifecycle(), Lifecycle::NotCreated);
+        const PictureRef defined = w.C("Image1").Picture();
+        QCOMPARE(defined->id, PictureId::Portrait);
+
+        QTest::mouseClick(w.C("Image1").widget(), Qt::LeftButton);
+        QCOMPARE(bank.lifecycle(), Lifecycle::Loaded); // created hidden on first use
+        const PictureRef plim1 = bank.C("plim1").Picture();
+        const PictureRef plim2 = bank.C("plim2").Picture();
+        QVERIFY(handleOf(defined) != handleOf(plim1)); // same pixels, another picture
+        QCOMPARE(handleOf(w.C("Image1").Picture()), handleOf(plim1));
+        for (const PictureRef& expected : {plim2, plim1, plim2}) {
+            QTest::mouseClick(w.C("Image1").widget(), Qt::LeftButton);
+            QCOMPARE(handleOf(w.C("Image1").Picture()), handleOf(expected));
+        }
+        QCOMPARE(plim2->id, PictureId::PortraitInverted);
+        QVERIFY(!bank.isVisible());
+        QCOMPARE(w.AktFaze, std::int16_t(1));
+    }
+
+    void exitOnEveryPageOnlyRefuses()
+    {
+        Form1& w = h->setup.Form1();
+        for (int page = 1; page <= 5; ++page) {
+            if (page > 1)
+                next();
+            for (int twice = 0; twice < 2; ++twice) {
+                h->boxes.expect(ApplicationTitle, mb::OkOnly + mb::Exclamation, mb::Ok);
+                QTest::mouseClick(w.C("cmdKonec").widget(), Qt::LeftButton);
+            }
+            QCOMPARE(w.AktFaze, std::int16_t(page));
+            QCOMPARE(w.C("cmdZpet").Enabled(), page != 1);
+            QVERIFY(w.C("cmdDalsi").Enabled());
+            QVERIFY(w.isVisible());
+        }
+        QCOMPARE(h->setup.Inst().lifecycle(), Lifecycle::NotCreated); // only Next hands over
+        QCOMPARE(h->boxes.shown.back().prompt, Module1::ExitRefusalPrompt());
+    }
+
+    void exitRefusalPrompt()
+    {
+        const QString prompt = Module1::ExitRefusalPrompt();
+        QCOMPARE(prompt.size(), 303);
+        QCOMPARE(prompt.count(QLatin1Char('\r')), 2);
+        QCOMPARE(prompt.count(QLatin1Char('\n')), 0);
+        QCOMPARE(prompt.indexOf(QStringLiteral("\r\r")), 112);
+    }
+
+    void handsOverFromPageFiveAndComesBackThere()
+    {
+        Form1& w = h->setup.Form1();
+        for (int i = 0; i < 4; ++i)
+            next();
+        next();
+        QCOMPARE(h->visible(), QStringList({"Background", "Inst"}));
+        QCOMPARE(h->active(), QStringLiteral("Inst"));
+        QCOMPARE(w.AktFaze, std::int16_t(5));
+        QCOMPARE(h->setup.ActiveDialog, std::int16_t(2));
+        h->act([&] { w.Show(); });
+        QCOMPARE(w.AktFaze, std::int16_t(5));
+        QVERIFY(w.C("Frame5").Visible());
+        QVERIFY(w.C("cmdZpet").Enabled());
+        QVERIFY(w.C("cmdDalsi").Enabled());
+        QCOMPARE(h->setup.ActiveDialog, std::int16_t(2)); // a show writes no indicator
+    }
+
+    void closedWizardLoadsAfresh()
+    {
+        Form1& w = h->setup.Form1();
+        next();
+        next();
+        QTest::mouseClick(w.C("Image1").widget(), Qt::LeftButton);
+        w.window()->close();
+        QCOMPARE(w.lifecycle(), Lifecycle::Closed);
+        QCOMPARE(h->visible(), QStringList({"Background"}));
+        h->setup.ActiveDialog = 3;
+        h->act([&] { w.Show(); });
+        QCOMPARE(w.AktFaze, std::int16_t(1));
+        QCOMPARE(h->setup.ActiveDialog, std::int16_t(1));
+        QCOMPARE(w.C("Image1").Picture()->id, PictureId::Portrait);
+        QCOMPARE(w.C("txtPodminky").Text(), QStringLiteral("Text2"));
+    }
+
+private:
+    void next() { QTest::mouseClick(h->setup.Form1().C("cmdDalsi").widget(), Qt::LeftButton); }
+    void back() { QTest::mouseClick(h->setup.Form1().C("cmdZpet").widget(), Qt::LeftButton); }
+
+    std::unique_ptr<Harness> h;
+};
+
+QTEST_MAIN(WizardTest)
 #include "tst_wizard.moc"

@@ -190,6 +190,7 @@ void Screen::build()
     w->setWindowTitle(QString::fromUtf8(m_def.title.data(), static_cast<qsizetype>(m_def.title.size())));
     if (m_def.icon != PictureId::None)
         w->setWindowIcon(iconOf(m_def.icon));
+    windowBuilt(*w);
     if (!m_def.taskbar)
         keepOffTaskbar(*w);
 

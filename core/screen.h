@@ -131,6 +131,10 @@ protected:
             m_bindings.push_back({on.control, on.index, on.event, [self, h = on.handler] { (self->*h)(); }});
     }
 
+    // Lets a screen ask the window system for something its definition
+    // cannot say, before the window is first shown.
+    virtual void windowBuilt(QWidget& window) { (void)window; }
+
     Program& program;
     Runtime& runtime;
 

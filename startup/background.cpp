@@ -22,6 +22,11 @@ void focusIfShown(Screen& dialog)
 
 } // namespace
 
+// The backdrop stays below the dialogs even while it has the focus: a click on
+// it can then never bury a dialog that the indicator does not name (on the
+// second pass the indicator names the hidden completion dialog).
+void Background::windowBuilt(QWidget& window) { window.setWindowFlag(Qt::WindowStaysOnBottomHint); }
+
 void Background::Form_Activate()
 {
     // Three separate tests, each reading the indicator afresh.

@@ -11,6 +11,9 @@ public:
     explicit Background(Program& p);
 
     void Form_Activate();
+
+protected:
+    void windowBuilt(QWidget& window) override;
 };
 
 } // namespace vp

@@ -15,7 +15,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("valdrynix-plim"));
-    QApplication::setApplicationDisplayName(vp::ApplicationTitle);
     vp::installTheme(app);
 
     vp::RealClock clock;

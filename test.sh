@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 if [ "${VP_SANITIZE:-0}" = 1 ]; then
   build=build-sanitize
   scripts/setup.sh "$build" -DVP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else
   build=build

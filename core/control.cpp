@@ -295,26 +295,16 @@ void Control::setText(const QString& text)
     }
 }
 
-void Control::setLeft(float v)
+void Control::place(float Control::*edge, float v)
 {
-    m_left = v;
+    this->*edge = v;
     applyGeometry();
 }
-void Control::setTop(float v)
-{
-    m_top = v;
-    applyGeometry();
-}
-void Control::setWidth(float v)
-{
-    m_width = v;
-    applyGeometry();
-}
-void Control::setHeight(float v)
-{
-    m_height = v;
-    applyGeometry();
-}
+
+void Control::setLeft(float v) { place(&Control::m_left, v); }
+void Control::setTop(float v) { place(&Control::m_top, v); }
+void Control::setWidth(float v) { place(&Control::m_width, v); }
+void Control::setHeight(float v) { place(&Control::m_height, v); }
 
 void Control::setVisible(bool v)
 {

@@ -71,6 +71,7 @@ public:
     void userEditedText(const QString& text) { m_text = text; }
 
 private:
+    void place(float Control::*edge, float v);
     void applyGeometry();
     void applyLook();
     void createWidget(QWidget* parent);

@@ -9,6 +9,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QMargins>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -18,8 +19,17 @@ namespace vp {
 
 // ---------------------------------------------------------------- the window
 
+namespace {
+// Decorations of the window manager, once seen on any of our windows.
+QMargins knownFrame;
+} // namespace
+
 class ScreenWindow final : public QWidget {
 public:
+    // Set for a centred window with a title bar: the whole window, frame
+    // included, is centred once the window manager has framed it.
+    bool centreFrame = false;
+
     ScreenWindow(Screen& screen, const ScreenDef& def)
         : QWidget(nullptr, def.border == Border::None ? Qt::Window | Qt::FramelessWindowHint : Qt::Window),
           m_screen(screen),
@@ -50,7 +60,21 @@ protected:
     {
         if (e->type() == QEvent::WindowActivate)
             m_screen.runtime.windowActivatedByUser(&m_screen);
+        if (centreFrame && (e->type() == QEvent::Move || e->type() == QEvent::Show || e->type() == QEvent::WindowActivate))
+            centreWithinFrame();
         return QWidget::event(e);
+    }
+    void centreWithinFrame()
+    {
+        const QRect frame = frameGeometry(), client = geometry();
+        if (frame == client)
+            return; // not framed yet
+        centreFrame = false;
+        knownFrame = QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(), frame.bottom() - client.bottom());
+        QRect target = frame;
+        target.moveCenter(screen()->availableGeometry().center());
+        if (target.topLeft() != frame.topLeft())
+            move(target.topLeft());
     }
     void mousePressEvent(QMouseEvent* e) override { m_pressed = e->button() == Qt::LeftButton; }
     void mouseReleaseEvent(QMouseEvent* e) override
@@ -200,8 +224,15 @@ void Screen::build()
         w->setGeometry(area);
     } else {
         QRect r(0, 0, toPixels(m_def.clientWidth), toPixels(m_def.clientHeight));
-        if (m_def.centred)
+        if (m_def.centred) {
+            // With the decorations known from an earlier window the frame is
+            // centred from the start; otherwise once it has been framed.
             r.moveCenter((scr ? scr->availableGeometry() : area).center());
+            if (m_def.border == Border::Sizable) {
+                r.translate((knownFrame.left() - knownFrame.right()) / 2, (knownFrame.top() - knownFrame.bottom()) / 2);
+                w->centreFrame = true;
+            }
+        }
         w->setGeometry(r);
     }
 

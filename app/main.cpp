@@ -10,7 +10,7 @@
 
 int main(int argc, char* argv[])
 {
-    if (!vp::choosePlatform())
+    if (!vp::choosePlatform(argv[0]))
         return 1;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

@@ -16,7 +16,7 @@ int main(int argc, char* argv[])
     vp::bench::FirstFrameProbe probe(age);
     probe.mark("main");
 
-    if (!vp::choosePlatform())
+    if (!vp::choosePlatform(argv[0]))
         return 1;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

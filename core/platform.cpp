@@ -41,7 +41,7 @@ void keepOffTaskbar(QWidget& window)
 #endif
 }
 
-bool choosePlatform()
+bool choosePlatform(const char* programPath)
 {
     const auto set = [](const char* name) {
         const char* v = std::getenv(name);
@@ -55,10 +55,11 @@ bool choosePlatform()
     }
     if (set("DISPLAY") || set("WAYLAND_DISPLAY"))
         return true;
-    std::fputs("valdrynix-plim needs a graphical desktop, and there is no display here "
-                "(neither DISPLAY nor WAYLAND_DISPLAY is set); run it from a desktop session, "
-                "or without one through a virtual screen: xvfb-run -s \"-screen 0 1024x768x24\" valdrynix-plim\n",
-                stderr);
+    std::fprintf(stderr,
+                 "valdrynix-plim needs a graphical desktop and there is no display here (neither DISPLAY nor "
+                 "WAYLAND_DISPLAY is set), so start it from a desktop session or on a virtual screen: "
+                 "xvfb-run -s \"-screen 0 1024x768x24\" %s\n",
+                 programPath);
     return false;
 }
 

@@ -86,8 +86,11 @@ int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& titl
         }
     }
     box.setDefaultButton(made.front().first);
-    if (!box.escape)
-        box.setWindowFlag(Qt::WindowCloseButtonHint, false);
+    // A title bar with a close box only, and none at all where no button cancels.
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (box.escape)
+        flags |= Qt::WindowCloseButtonHint;
+    box.setWindowFlags(flags);
 
     box.exec();
     for (const auto& [b, result] : made)

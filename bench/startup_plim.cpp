@@ -21,7 +21,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("valdrynix-plim"));
-    QApplication::setApplicationDisplayName(vp::ApplicationTitle);
     probe.mark("app");
     vp::installTheme(app);
     probe.mark("theme");

@@ -10,7 +10,7 @@
 
 namespace vp {
 
-const char* resourcePathOf(PictureId id)
+static const char* resourcePathOf(PictureId id)
 {
     switch (id) {
     case PictureId::Portrait:

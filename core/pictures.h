@@ -34,6 +34,4 @@ QIcon iconOf(PictureId id);
 // The mouse pointer of a cursor picture, with the hot spot read from its file.
 QPoint hotSpotOf(PictureId id);
 
-const char* resourcePathOf(PictureId id);
-
 } // namespace vp

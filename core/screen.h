@@ -105,7 +105,6 @@ public:
     bool isLoaded() const { return m_lifecycle == Lifecycle::Loaded; }
     bool isVisible() const;
     QWidget* window() const;
-    const ScreenDef& definition() const { return m_def; }
     QString name() const;
     Control* findControl(std::string_view name, int index = -1) const;
     const std::vector<std::unique_ptr<Control>>& controls() const { return m_controls; }
@@ -153,7 +152,6 @@ private:
     void fire(std::string_view control, int index, Event event);
     void fireFromUser(std::string_view control, int index, Event event);
     void applyInitialFocus();
-    void placeOnFirstShow();
 
     const ScreenDef& m_def;
     Lifecycle m_lifecycle = Lifecycle::NotCreated;
@@ -161,7 +159,6 @@ private:
     std::vector<std::unique_ptr<Control>> m_controls;
     std::vector<Binding> m_bindings;
     bool m_placed = false;
-    bool m_loading = false;
 
     friend class Runtime;
 };

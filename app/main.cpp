@@ -4,6 +4,7 @@
 #include "core/msgbox.h"
 #include "core/platform.h"
 #include "core/theme.h"
+#include "core/trace.h"
 #include "core/values.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("valdrynix-plim"));
     vp::installTheme(app);
+    vp::traceWindowSystem();
 
     vp::RealClock clock;
     vp::QtMessageBoxes boxes;

@@ -4,6 +4,7 @@
 #include "platform.h"
 #include "pictures.h"
 #include "theme.h"
+#include "trace.h"
 #include "values.h"
 #include "widgets.h"
 
@@ -58,6 +59,16 @@ protected:
     }
     bool event(QEvent* e) override
     {
+        switch (e->type()) {
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::WindowActivate:
+        case QEvent::WindowDeactivate:
+            qCDebug(lcTrace) << "window" << m_screen.name() << Qt::hex << (testAttribute(Qt::WA_WState_Created) ? winId() : 0) << Qt::dec << e->type();
+            break;
+        default:
+            break;
+        }
         if (e->type() == QEvent::WindowActivate)
             m_screen.runtime.windowActivatedByUser(&m_screen);
         if (centreFrame && (e->type() == QEvent::Move || e->type() == QEvent::Show || e->type() == QEvent::WindowActivate))
@@ -119,6 +130,7 @@ void Runtime::settleActivation()
         if (!next->isVisible())
             continue;
         m_active = next;
+        qCDebug(lcTrace) << "runtime: Form_Activate" << next->name();
         m_busy = true;
         next->fire("Form", -1, Event::Activate);
         m_busy = false;
@@ -126,7 +138,11 @@ void Runtime::settleActivation()
     m_pending = nullptr;
 }
 
-void Runtime::requestActive(Screen* s) { m_pending = s; }
+void Runtime::requestActive(Screen* s)
+{
+    qCDebug(lcTrace) << "runtime: activate request" << s->name();
+    m_pending = s;
+}
 
 void Runtime::screenHidden(Screen* s)
 {
@@ -141,6 +157,7 @@ void Runtime::windowActivatedByUser(Screen* s)
     // The window system reports activations late and sometimes for a window
     // the program has already moved past; only a visible screen other than the
     // current one counts.
+    qCDebug(lcTrace) << "runtime: window system activated" << s->name() << (s->isVisible() ? "visible" : "hidden") << (s == m_active ? "already active" : "");
     if (!s->isVisible() || s == m_active)
         return;
     if (m_busy) {
@@ -301,6 +318,7 @@ Control& Screen::C(std::string_view controlName, int index)
 void Screen::Show()
 {
     ensureLoaded();
+    qCDebug(lcTrace) << "runtime: show" << name();
     if (!m_placed) {
         applyInitialFocus();
         m_placed = true;
@@ -314,6 +332,7 @@ void Screen::Show()
 void Screen::Hide()
 {
     ensureLoaded();
+    qCDebug(lcTrace) << "runtime: hide" << name();
     m_window->hide();
     runtime.screenHidden(this);
 }
@@ -323,6 +342,7 @@ void Screen::SetFocus()
     ensureLoaded();
     if (!isVisible())
         throw RuntimeError(std::string(m_def.name) + ": the focus can only go to a visible screen");
+    qCDebug(lcTrace) << "runtime: set focus" << name();
     m_window->raise();
     m_window->activateWindow();
     runtime.requestActive(this);
@@ -344,6 +364,7 @@ void Screen::closeByUser()
 {
     if (!isLoaded())
         return;
+    qCDebug(lcTrace) << "runtime: closed by the user" << name();
     fire("Form", -1, Event::Unload);
     // The close goes ahead: window and controls go, the screen's variables stay.
     m_controls.clear();

@@ -2,6 +2,7 @@
 
 #include "msgbox.h"
 
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -83,10 +84,31 @@ MultiLineWidget::MultiLineWidget(QWidget* parent) : QPlainTextEdit(parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Tab moves on to the next control, as in every other control of a screen.
+    setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_settingText && edited)
             edited(textFromDisplay(toPlainText()));
     });
+}
+
+// Qt 6.4's QWidgetTextControl::insertFromMimeData reads the first format of
+// the data without looking whether there is one, and an X11 clipboard or
+// selection that nobody owns hands out data with none: Ctrl+V, Shift+Insert or
+// a middle click then crashed the program. Only text is ever inserted here.
+bool MultiLineWidget::canInsertFromMimeData(const QMimeData* source) const
+{
+    return source && source->hasText() && !source->text().isEmpty();
+}
+
+void MultiLineWidget::insertFromMimeData(const QMimeData* source)
+{
+    if (!canInsertFromMimeData(source) || isReadOnly())
+        return;
+    // The text arrives as it would be stored, so CR LF breaks a line and a
+    // lone LF shows as its mark.
+    insertPlainText(textToDisplay(source->text()));
+    ensureCursorVisible();
 }
 
 void MultiLineWidget::setExactText(const QString& text)

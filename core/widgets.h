@@ -94,6 +94,11 @@ public:
     void setExactText(const QString& text);
     std::function<void(const QString&)> edited;
 
+protected:
+    // Pasting and dropping take plain text only, under the box's own line breaks.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
 private:
     bool m_settingText = false;
 };

@@ -3,6 +3,9 @@
 #include "finale/module1.h"
 #include "fixture.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
@@ -249,6 +252,88 @@ private slots:
         QCOMPARE(h->setup.ActiveDialog, std::int16_t(1));
         QCOMPARE(w.C("Image1").Picture()->id, PictureId::Portrait);
         QCOMPARE(w.C("txtPodminky").Text(), QStringLiteral("Text2"));
+    }
+
+    // Pasting nothing does nothing; pasting text inserts it as plain text under
+    // the box's own line-break rule, and the wizard goes on.
+    void pastingIntoTheTextBoxes_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("licence") << 3 << "txtPodminky";
+        QTest::newRow("configuration") << 4 << "txtKonf";
+    }
+    void pastingIntoTheTextBoxes()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, box);
+        Form1& w = h->setup.Form1();
+        for (int i = 1; i < page; ++i)
+            next();
+        Control& c = w.C(box.toUtf8().constData());
+        auto* edit = qobject_cast<QPlainTextEdit*>(c.widget());
+        QVERIFY(edit);
+        const QString before = c.Text();
+
+        // An X11 clipboard that nobody owns hands out data with no formats at
+        // all; pasting that is what killed the program.
+        edit->setFocus();
+        for (bool owned : {false, true}) {
+            if (owned)
+                QGuiApplication::clipboard()->setMimeData(new QMimeData);
+            else
+                QGuiApplication::clipboard()->clear();
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Insert, Qt::ShiftModifier);
+            QTest::mouseClick(edit->viewport(), Qt::MiddleButton, {}, QPoint(10, 10));
+            QCOMPARE(c.Text(), before);
+        }
+
+        // Rich data: only the plain text goes in, and a lone LF stays a mark.
+        auto* data = new QMimeData;
+        data->setHtml(QStringLiteral("<b>tučně</b>"));
+        data->setText(QStringLiteral("ř\r\ns\nt"));
+        QGuiApplication::clipboard()->setMimeData(data);
+        edit->moveCursor(QTextCursor::Start);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(c.Text(), QStringLiteral("ř\r\ns\nt") + before);
+        QCOMPARE(edit->toPlainText().count(QLatin1Char('\n')), textToDisplay(before).count(QLatin1Char('\n')) + 1);
+
+        // Data that has no text at all inserts nothing either.
+        auto* picture = new QMimeData;
+        picture->setData(QStringLiteral("image/png"), QByteArray("\x89PNG"));
+        QGuiApplication::clipboard()->setMimeData(picture);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(c.Text(), QStringLiteral("ř\r\ns\nt") + before);
+        QGuiApplication::clipboard()->clear();
+
+        next();
+        QCOMPARE(w.AktFaze, std::int16_t(page + 1));
+    }
+
+    // Tab leaves a multi-line box (and Shift+Tab goes back) instead of typing a tab.
+    void tabLeavesTheTextBoxes()
+    {
+        Form1& w = h->setup.Form1();
+        next();
+        next();
+        QWidget* licence = w.C("txtPodminky").widget();
+        const QString text = w.C("txtPodminky").Text();
+        licence->setFocus();
+        QTest::keyClick(licence, Qt::Key_Tab);
+        QCOMPARE(w.window()->focusWidget(), w.C("Option1").widget());
+        QCOMPARE(w.C("txtPodminky").Text(), text);
+        licence->setFocus();
+        QTest::keyClick(licence, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(w.window()->focusWidget() != licence);
+        QCOMPARE(w.C("txtPodminky").Text(), text);
+
+        next();
+        QWidget* konf = w.C("txtKonf").widget();
+        konf->setFocus();
+        QTest::keyClick(konf, Qt::Key_Tab);
+        QVERIFY(w.window()->focusWidget() != konf);
+        QCOMPARE(w.C("txtKonf").Text(), QString());
     }
 
 private:

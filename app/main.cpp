@@ -1,5 +1,6 @@
 // Valdrynix Plim 1.0. setup. Takes no command line; everything is simulated.
 #include "app/program.h"
+#include "app/translations.h"
 #include "core/clock.h"
 #include "core/msgbox.h"
 #include "core/platform.h"
@@ -17,6 +18,7 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("valdrynix-plim"));
     vp::installTheme(app);
+    vp::installStandardTranslations(app);
     vp::traceWindowSystem();
 
     vp::RealClock clock;

@@ -1,5 +1,6 @@
 // The runtime on its own: values, the virtual clock, the gate, scripted
 // boxes, line breaks, and the lifecycle of a screen.
+#include "app/translations.h"
 #include "core/control.h"
 #include "core/screen.h"
 #include "core/theme.h"
@@ -8,7 +9,9 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 using namespace vp;
@@ -260,6 +263,41 @@ private slots:
 
         Probe probe(h->setup);
         QCOMPARE(probe.C("Label1").Caption(), QStringLiteral("a\rb\nc\r\nd")); // kept exactly
+    }
+
+    // Qt's own widgets speak Czech where the translation is installed, English
+    // where it is not, and never change a caption the program sets itself.
+    void standardWidgetsReadCzech()
+    {
+        const auto menuTexts = [] {
+            QPlainTextEdit edit;
+            std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+            QStringList texts;
+            for (QAction* a : menu->actions())
+                texts << a->text();
+            return texts.join(QLatin1Char('|'));
+        };
+        QTemporaryDir empty;
+        QVERIFY(!installStandardTranslations(*qApp, empty.path()));
+        QVERIFY(menuTexts().contains(QLatin1String("&Paste")));
+
+        if (!installStandardTranslations(*qApp))
+            QSKIP("Qt's Czech translation (qt6-translations-l10n) is not installed here");
+        const QString texts = menuTexts();
+        QVERIFY2(texts.contains(QStringLiteral("&Vložit")), qPrintable(texts));
+        QVERIFY2(!texts.contains(QLatin1String("Paste")), qPrintable(texts));
+
+        QtMessageBoxes real;
+        QStringList captions;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            for (auto* b : box->findChildren<QPushButton*>())
+                captions << b->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QCOMPARE(real.MsgBox(QStringLiteral("?"), mb::RetryCancel), mb::Cancel);
+        captions.sort();
+        QCOMPARE(captions, QStringList({"Opakovat", "Storno"}));
     }
 
     void messageBoxLooksClassic()

@@ -4,12 +4,14 @@
 #include "core/control.h"
 #include "core/screen.h"
 #include "core/theme.h"
+#include "core/widgets.h"
+#include "finale/rst.h"
 #include "fixture.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -263,6 +265,34 @@ private slots:
 
         Probe probe(h->setup);
         QCOMPARE(probe.C("Label1").Caption(), QStringLiteral("a\rb\nc\r\nd")); // kept exactly
+    }
+
+    // Labels break their lines at blanks only, never after "-" or "/".
+    void labelsWrapAtBlanksOnly()
+    {
+        QFont mono(QStringLiteral("Liberation Mono"));
+        mono.setPixelSize(10);
+        const QFontMetricsF fm(mono);
+        const qreal w = fm.horizontalAdvance(QLatin1Char('x'));
+        QCOMPARE(fm.horizontalAdvance(QStringLiteral("a-b/c")), 5 * w); // fixed pitch
+
+        QCOMPARE(wrapAtBlanks(QStringLiteral("aa-bb/cc dd"), fm, 8.5 * w), QStringList({"aa-bb/cc", "dd"}));
+        QCOMPARE(wrapAtBlanks(QStringLiteral("x aa-bb/cc"), fm, 8.5 * w), QStringList({"x", "aa-bb/cc"}));
+        // A leading blank is no place to break; blanks inside a line stay.
+        QCOMPARE(wrapAtBlanks(QStringLiteral(" ab cd"), fm, 3.5 * w), QStringList({" ab", "cd"}));
+        QCOMPARE(wrapAtBlanks(QStringLiteral("a   b"), fm, 5 * w), QStringList({"a   b"}));
+        // A word wider than the whole label is broken where it must.
+        QCOMPARE(wrapAtBlanks(QStringLiteral("abcdefgh ij"), fm, 3.5 * w), QStringList({"abc", "def", "gh", "ij"}));
+        QCOMPARE(wrapAtBlanks(QString(), fm, 3 * w), QStringList({QString()}));
+        QCOMPARE(wrapAtBlanks(QStringLiteral("ab"), fm, 0), QStringList({"a", "b"}));
+        // CR, LF and CR LF each start one line; an empty line stays.
+        QCOMPARE(labelLines(QStringLiteral("ab cd\r\rx\r\ny\nz"), fm, 3.5 * w), QStringLiteral("ab\ncd\n\nx\ny\nz"));
+
+        // The crash report keeps its address in one piece.
+        Rst& rst = h->setup.Rst();
+        QWidget* label = rst.C("Label1").widget();
+        const QString shown = labelLines(Rst::Report(), QFontMetricsF(label->font(), label), label->width());
+        QVERIFY2(shown.split(QLatin1Char('\n')).filter(QStringLiteral("x123456;vALdry0-NX000;H,335978/2'")).size() == 1, qPrintable(shown));
     }
 
     // Qt's own widgets speak Czech where the translation is installed, English

@@ -7,10 +7,12 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #ifdef VP_HAVE_XCB
 #include <xcb/xcb.h>
@@ -85,10 +87,21 @@ void keepOffTaskbar(QWidget& window)
         return a;
     };
     const xcb_atom_t state = atom("_NET_WM_STATE");
-    const xcb_atom_t skip[] = {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")};
-    // Set before the window is first mapped; Qt keeps atoms it does not manage.
     const auto id = static_cast<xcb_window_t>(window.winId());
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, 2, skip);
+    // Only while the window is unmapped may a client write its own state; the
+    // atoms already there (Qt's, or ours from an earlier showing) stay.
+    std::vector<xcb_atom_t> atoms;
+    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 1024), nullptr)) {
+        if (r->format == 32) {
+            const auto* a = static_cast<const xcb_atom_t*>(xcb_get_property_value(r));
+            atoms.assign(a, a + xcb_get_property_value_length(r) / 4);
+        }
+        std::free(r);
+    }
+    for (const xcb_atom_t skip : {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")})
+        if (skip != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), skip) == atoms.end())
+            atoms.push_back(skip);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(atoms.size()), atoms.data());
     xcb_flush(c);
 #else
     (void)window;

@@ -83,7 +83,7 @@ protected:
         centreFrame = false;
         knownFrame = QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(), frame.bottom() - client.bottom());
         QRect target = frame;
-        target.moveCenter(screen()->availableGeometry().center());
+        target.moveCenter(screen()->geometry().center()); // the whole screen, panels included
         if (target.topLeft() != frame.topLeft())
             move(target.topLeft());
     }
@@ -232,8 +232,6 @@ void Screen::build()
     if (m_def.icon != PictureId::None)
         w->setWindowIcon(iconOf(m_def.icon));
     windowBuilt(*w);
-    if (!m_def.taskbar)
-        keepOffTaskbar(*w);
 
     const QScreen* scr = QGuiApplication::primaryScreen();
     const QRect area = scr ? scr->geometry() : QRect(0, 0, 800, 600);
@@ -244,7 +242,7 @@ void Screen::build()
         if (m_def.centred) {
             // With the decorations known from an earlier window the frame is
             // centred from the start; otherwise once it has been framed.
-            r.moveCenter((scr ? scr->availableGeometry() : area).center());
+            r.moveCenter(area.center());
             if (m_def.border == Border::Sizable) {
                 r.translate((knownFrame.left() - knownFrame.right()) / 2, (knownFrame.top() - knownFrame.bottom()) / 2);
                 w->centreFrame = true;
@@ -323,6 +321,10 @@ void Screen::Show()
         applyInitialFocus();
         m_placed = true;
     }
+    // A window manager drops the state of a window it no longer manages, so a
+    // window without a taskbar button says so again before every map.
+    if (!m_def.taskbar && !m_window->isVisible())
+        keepOffTaskbar(*m_window);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

@@ -1,0 +1,227 @@
+// What only a real desktop can tell: taskbar buttons, placement on a screen
+// with a panel, and which windows are mapped. Runs the program on virtual time
+// but on a real X server under a real window manager (tests/desktop.sh).
+#include "fixture.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+using namespace vp;
+using namespace vp::test;
+
+namespace {
+
+xcb_connection_t* x11()
+{
+    auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return native ? native->connection() : nullptr;
+}
+
+xcb_atom_t atom(const char* name)
+{
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(x11(), xcb_intern_atom(x11(), 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(r);
+    return a;
+}
+
+std::vector<xcb_atom_t> atomList(xcb_window_t w, const char* property)
+{
+    std::vector<xcb_atom_t> atoms;
+    if (auto* r = xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, w, atom(property), XCB_ATOM_ATOM, 0, 64), nullptr)) {
+        const auto* a = static_cast<const xcb_atom_t*>(xcb_get_property_value(r));
+        atoms.assign(a, a + xcb_get_property_value_length(r) / 4);
+        std::free(r);
+    }
+    return atoms;
+}
+
+// The ICCCM state the window manager gives a client: -1 none, 0 withdrawn,
+// 1 normal, 3 iconic.
+int wmState(xcb_window_t w)
+{
+    const xcb_atom_t wmStateAtom = atom("WM_STATE");
+    auto* r = xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, w, wmStateAtom, wmStateAtom, 0, 2), nullptr);
+    int state = -1;
+    if (r && r->format == 32 && xcb_get_property_value_length(r) >= 4)
+        state = static_cast<int>(*static_cast<const std::uint32_t*>(xcb_get_property_value(r)));
+    std::free(r);
+    return state;
+}
+
+bool viewable(xcb_window_t w)
+{
+    auto* r = xcb_get_window_attributes_reply(x11(), xcb_get_window_attributes(x11(), w), nullptr);
+    const bool v = r && r->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(r);
+    return v;
+}
+
+xcb_window_t idOf(Screen& s) { return static_cast<xcb_window_t>(s.window()->winId()); }
+
+// Mapped and taken on by the window manager.
+bool managed(Screen& s) { return s.window() && viewable(idOf(s)) && wmState(idOf(s)) == 1; }
+
+// Withdrawn, and the window manager has let go of it.
+bool withdrawn(Screen& s) { return !s.window() || (!viewable(idOf(s)) && wmState(idOf(s)) <= 0); }
+
+bool skipsTaskbar(Screen& s)
+{
+    const auto state = atomList(idOf(s), "_NET_WM_STATE");
+    return std::find(state.begin(), state.end(), atom("_NET_WM_STATE_SKIP_TASKBAR")) != state.end();
+}
+
+// The client area on the screen with the frame the window manager says it
+// drew around it (_NET_FRAME_EXTENTS: its decoration, not invisible borders).
+QRect frameOf(Screen& s)
+{
+    const xcb_window_t w = idOf(s);
+    const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(x11())).data;
+    auto* g = xcb_get_geometry_reply(x11(), xcb_get_geometry(x11(), w), nullptr);
+    auto* t = xcb_translate_coordinates_reply(x11(), xcb_translate_coordinates(x11(), w, scr->root, 0, 0), nullptr);
+    QRect r;
+    if (g && t)
+        r = QRect(t->dst_x, t->dst_y, g->width, g->height);
+    std::free(g);
+    std::free(t);
+    if (auto* e = xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, w, atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4), nullptr)) {
+        if (e->format == 32 && xcb_get_property_value_length(e) == 16) {
+            const auto* m = static_cast<const std::uint32_t*>(xcb_get_property_value(e));
+            r.adjust(-static_cast<int>(m[0]), -static_cast<int>(m[2]), static_cast<int>(m[1]), static_cast<int>(m[3]));
+        }
+        std::free(e);
+    }
+    return r;
+}
+
+// A panel along the bottom edge, as a desktop has one: the window manager
+// takes its height off the work area.
+class Panel {
+public:
+    explicit Panel(int height)
+    {
+        xcb_connection_t* c = x11();
+        const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        m_id = xcb_generate_id(c);
+        const int top = scr->height_in_pixels - height;
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, m_id, scr->root, 0, static_cast<std::int16_t>(top), scr->width_in_pixels,
+                          static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, scr->root_visual, 0, nullptr);
+        const xcb_atom_t dock = atom("_NET_WM_WINDOW_TYPE_DOCK");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_id, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &dock);
+        const std::uint32_t strut[12] = {0, 0, 0, static_cast<std::uint32_t>(height), 0, 0, 0, 0, 0, 0, 0, scr->width_in_pixels - 1u};
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_id, atom("_NET_WM_STRUT_PARTIAL"), XCB_ATOM_CARDINAL, 32, 12, strut);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_id, atom("_NET_WM_STRUT"), XCB_ATOM_CARDINAL, 32, 4, strut);
+        xcb_map_window(c, m_id);
+        xcb_flush(c);
+    }
+    ~Panel()
+    {
+        xcb_destroy_window(x11(), m_id);
+        xcb_flush(x11());
+    }
+    Panel(const Panel&) = delete;
+    Panel& operator=(const Panel&) = delete;
+
+private:
+    xcb_window_t m_id = 0;
+};
+
+} // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb") || !x11())
+            QSKIP("needs an X server with a window manager (run through tests/desktop.sh)");
+    }
+    void init() { h = std::make_unique<Harness>(); }
+    void cleanup()
+    {
+        verifyBoxes(h->boxes);
+        h.reset();
+    }
+
+    // The splash, the backdrop and the crash screen never get a taskbar
+    // button, however often they come back.
+    void noTaskbarButtonOnAnyShowing()
+    {
+        Setup& s = h->setup;
+        const auto shownWithoutButton = [&](Screen& screen, const char* when) {
+            QVERIFY2(QTest::qWaitFor([&] { return managed(screen); }, 5000), when);
+            QVERIFY2(skipsTaskbar(screen), when);
+        };
+        const auto gone = [&](Screen& screen, const char* when) { QVERIFY2(QTest::qWaitFor([&] { return withdrawn(screen); }, 5000), when); };
+
+        s.launch();
+        shownWithoutButton(s.PreStart(), "splash");
+        h->advance(2000);
+        gone(s.PreStart(), "splash handed over");
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.Start()); }, 5000));
+        s.Start().window()->close();
+        shownWithoutButton(s.PreStart(), "splash re-armed");
+        h->advance(2000);
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.Start()); }, 5000));
+        QTest::mouseClick(s.Start().C("Command1").widget(), Qt::LeftButton);
+        shownWithoutButton(s.Background(), "backdrop");
+
+        for (int i = 0; i < 5; ++i)
+            QTest::mouseClick(s.Form1().C("cmdDalsi").widget(), Qt::LeftButton);
+        h->boxes.expect(QStringLiteral("Upozornění"), mb::YesNo, mb::No);
+        for (int i = 0; i < 260 && !s.Form2().isVisible(); ++i)
+            h->advance(800);
+        QTest::mouseClick(s.Form2().C("Command1").widget(), Qt::LeftButton);
+        gone(s.Background(), "backdrop hidden");
+        shownWithoutButton(s.Rst(), "crash screen");
+        QTest::mouseClick(s.Rst().C("Label1").widget(), Qt::LeftButton);
+        gone(s.Rst(), "crash screen hidden");
+        QTest::mouseClick(s.Form3().C("Command1").widget(), Qt::LeftButton); // Znovu
+        QTest::mouseClick(s.Start().C("Command1").widget(), Qt::LeftButton);
+        shownWithoutButton(s.Background(), "backdrop, second pass");
+
+        h->act([&] { s.Form3().Show(); });
+        s.Form3().window()->close(); // back to the completion dialog
+        QTest::mouseClick(s.Form2().C("Command1").widget(), Qt::LeftButton);
+        shownWithoutButton(s.Rst(), "crash screen, second showing");
+    }
+
+    // Centred means on the whole screen, even where a panel takes part of it.
+    void centredOnTheWholeScreen()
+    {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect whole = screen->geometry();
+        Panel panel(40);
+        QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != whole; }, 5000), "the panel changes the work area");
+
+        Setup& s = h->setup;
+        s.launch();
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.PreStart()); }, 5000));
+        const auto offCentre = [&](const QRect& r) {
+            const QPoint d = r.center() - whole.center();
+            return std::max(std::abs(d.x()), std::abs(d.y()));
+        };
+        QVERIFY2(offCentre(frameOf(s.PreStart())) <= 1, qPrintable(QStringLiteral("splash at %1,%2").arg(frameOf(s.PreStart()).x()).arg(frameOf(s.PreStart()).y())));
+
+        h->advance(2000);
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.Start()); }, 5000));
+        // The frame may be moved once the window manager has framed it.
+        QVERIFY2(QTest::qWaitFor([&] { return offCentre(frameOf(s.Start())) <= 1; }, 3000),
+                 qPrintable(QStringLiteral("prompt frame at %1,%2 size %3x%4")
+                                .arg(frameOf(s.Start()).x())
+                                .arg(frameOf(s.Start()).y())
+                                .arg(frameOf(s.Start()).width())
+                                .arg(frameOf(s.Start()).height())));
+    }
+
+private:
+    std::unique_ptr<Harness> h;
+};
+
+QTEST_MAIN(DesktopTest)
+#include "tst_desktop.moc"

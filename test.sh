@@ -6,11 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")"
 if [ "${VP_SANITIZE:-0}" = 1 ]; then
   build=build-sanitize
-  scripts/setup.sh "$build" -DVP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+  scripts/setup.sh --tests "$build" -DVP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else
   build=build
-  scripts/setup.sh "$build"
+  scripts/setup.sh --tests "$build"
 fi
 ctest --test-dir "$build" --output-on-failure -j2

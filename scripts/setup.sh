@@ -1,16 +1,32 @@
 #!/usr/bin/env bash
-# Installs what the program and its tests need on Debian 12 (as root, or
-# through sudo), then configures and builds into the given folder.
-# Usage: scripts/setup.sh BUILD_DIR [extra cmake arguments]
+# Installs what the program needs on Debian 12 (as root, or through sudo),
+# then configures and builds into the given folder. With --tests it also
+# installs what the tests and the package checks need.
+# Usage: scripts/setup.sh [--tests] BUILD_DIR [extra cmake arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+with_tests=0
+if [ "${1:-}" = --tests ]; then
+  with_tests=1
+  shift
+fi
+
+# Building and running: the compiler and build tools, Qt, the fonts the
+# screens draw with, and Qt's Czech translation of the standard widgets.
 packages=(
   g++ cmake ninja-build pkg-config ccache
   qt6-base-dev libgl-dev libxcb1-dev
-  fonts-liberation fonts-dejavu-core
-  xvfb xauth openbox xdotool x11-utils imagemagick
+  fonts-liberation fonts-dejavu-core qt6-translations-l10n
 )
+if [ "$with_tests" = 1 ]; then
+  packages+=(
+    # a private X server, window managers and tools that drive and watch it
+    xvfb xauth openbox metacity xdotool x11-utils imagemagick xclip strace
+    # the desktop's own checks of what `cmake --install` puts there, and the .deb
+    desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
+  )
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

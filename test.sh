@@ -9,6 +9,8 @@ if [ "${VP_SANITIZE:-0}" = 1 ]; then
   scripts/setup.sh --tests "$build" -DVP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  # Leaks inside third-party libraries only; each entry says why.
+  export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 else
   build=build
   scripts/setup.sh --tests "$build"

@@ -190,6 +190,10 @@ launchable_is_entry() {
 }
 check "it launches the installed desktop entry" launchable_is_entry
 check "project licence MIT" value_is project_license MIT
+oars_rating() {
+    grep -qE '<content_rating type="oars-1\.[01]"' "$METAINFO" || { WHY="no OARS content rating"; return 1; }
+}
+check "an OARS content rating" oars_rating
 release_is_version() {
     grep -q "<release version=\"$VERSION\"" "$METAINFO" \
         || { WHY="releases: $(grep -o '<release version="[^"]*"' "$METAINFO" | head -n 3 | tr '\n' ' ')"; return 1; }
@@ -242,7 +246,10 @@ check "the scalable icon renders: black letters, light grey outline, transparent
 # The PNGs are committed renders (packaging/icons/render.sh): they must still be
 # what the sources give.
 differing_pixels() { # A B: sets N to the number of pixels that differ visibly
-    N=$(compare -metric AE -fuzz 3% "$1" "$2" null: 2>&1) || true
+    # Both over one loud colour first, so that a change of transparency counts too.
+    convert "$1" -background '#ff00ff' -flatten "$WORK/a.png" && convert "$2" -background '#ff00ff' -flatten "$WORK/b.png" \
+        || { N="?"; return; }
+    N=$(compare -metric AE -fuzz 3% "$WORK/a.png" "$WORK/b.png" null: 2>&1) || true
 }
 renders_current() { # SIZE
     local out

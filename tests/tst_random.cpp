@@ -999,7 +999,8 @@ private slots:
         Stats all;
         QElapsedTimer timer;
         timer.start();
-        const auto perSeed = static_cast<long long>(total / static_cast<long long>(seeds.size()));
+        const long long perSeed = std::max(1LL, total / static_cast<long long>(seeds.size()));
+        long long ran = 0;
         for (const std::uint64_t seed : seeds) {
             const qint64 started = timer.elapsed();
             qInfo("seed %llu: %lld events", static_cast<unsigned long long>(seed), perSeed);
@@ -1012,12 +1013,18 @@ private slots:
                   static_cast<int>(std::accumulate(st.answers.begin(), st.answers.end(), 0LL, [](long long n, const auto& a) { return n + a.second; })),
                   st.innerEvents, static_cast<unsigned long long>(driver.digest()));
             all.merge(st);
+            ran += driver.events();
         }
-        qInfo("%lld events in %lld ms", total, timer.elapsed());
-        QStringList answers;
+        qInfo("%lld events in %lld ms", ran, timer.elapsed());
+        QStringList kinds, answers, seen(all.screensSeen.begin(), all.screensSeen.end());
+        for (const auto& [k, v] : all.events)
+            kinds << QStringLiteral("%1 x%2").arg(k).arg(v);
         for (const auto& [k, v] : all.answers)
             answers << QStringLiteral("%1 x%2").arg(k).arg(v);
+        seen.sort();
+        qInfo("events: %s", qPrintable(kinds.join(QLatin1String("; "))));
         qInfo("answers: %s", qPrintable(answers.join(QLatin1String("; "))));
+        qInfo("screens shown: %s", qPrintable(seen.join(QLatin1String(", "))));
 
         // The default run must reach every part of the program, or it tests
         // far less than it seems to.

@@ -17,6 +17,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("valdrynix-plim"));
+    // Lets a desktop match the windows to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.valdrynix.Plim"));
     vp::installTheme(app);
     vp::installStandardTranslations(app);
     vp::traceWindowSystem();

@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 
 namespace vp {
@@ -279,6 +280,7 @@ void Screen::build()
     for (std::size_t i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1]->widget(), order[i]->widget());
     m_placed = false;
+    m_shownAt = QRect();
 }
 
 void Screen::applyInitialFocus()
@@ -325,6 +327,11 @@ void Screen::Show()
     // window without a taskbar button says so again before every map.
     if (!m_def.taskbar && !m_window->isVisible())
         keepOffTaskbar(*m_window);
+    // A window shown again goes back where it was. Asked for by its frame:
+    // metacity puts a window mapped again with the static gravity that a
+    // client position asks for a title bar higher each time.
+    if (!m_window->isVisible() && m_shownAt.isValid() && m_window->windowHandle())
+        m_window->windowHandle()->setFramePosition(m_shownAt.topLeft());
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
@@ -335,6 +342,8 @@ void Screen::Hide()
 {
     ensureLoaded();
     qCDebug(lcTrace) << "runtime: hide" << name();
+    if (m_window->isVisible())
+        m_shownAt = m_window->frameGeometry();
     m_window->hide();
     runtime.screenHidden(this);
 }

@@ -7,6 +7,7 @@
 #include "definition.h"
 
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -159,6 +160,7 @@ private:
     std::vector<std::unique_ptr<Control>> m_controls;
     std::vector<Binding> m_bindings;
     bool m_placed = false;
+    QRect m_shownAt; // where the window was when it was last hidden
 
     friend class Runtime;
 };

@@ -219,6 +219,33 @@ private slots:
                                 .arg(frameOf(s.Start()).height())));
     }
 
+    // A dialog hidden and shown again comes back where it was, on every
+    // showing (a window manager may otherwise take the old client position
+    // for its frame and move it up by a title bar each time).
+    void shownAgainWhereItWas()
+    {
+        Setup& s = h->setup;
+        s.launch();
+        h->advance(2000);
+        Screen& prompt = s.Start();
+        QVERIFY(QTest::qWaitFor([&] { return managed(prompt); }, 5000));
+        QTest::qWait(300); // the frame is centred once the window manager has drawn it
+        const QRect first = frameOf(prompt);
+        for (int i = 0; i < 3; ++i) {
+            h->act([&] { prompt.Hide(); });
+            QVERIFY(QTest::qWaitFor([&] { return withdrawn(prompt); }, 5000));
+            h->act([&] { prompt.Show(); });
+            QVERIFY(QTest::qWaitFor([&] { return managed(prompt); }, 5000));
+            QTest::qWait(300);
+            QVERIFY2(frameOf(prompt) == first, qPrintable(QStringLiteral("showing %1: frame at %2,%3, first at %4,%5")
+                                                              .arg(i + 2)
+                                                              .arg(frameOf(prompt).x())
+                                                              .arg(frameOf(prompt).y())
+                                                              .arg(first.x())
+                                                              .arg(first.y())));
+        }
+    }
+
 private:
     std::unique_ptr<Harness> h;
 };

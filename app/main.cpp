@@ -14,6 +14,7 @@ int main(int argc, char* argv[])
 {
     if (!vp::choosePlatform(argv[0]))
         return 1;
+    vp::noBusAutolaunch();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("valdrynix-plim"));

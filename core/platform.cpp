@@ -108,6 +108,13 @@ void keepOffTaskbar(QWidget& window)
 #endif
 }
 
+void noBusAutolaunch()
+{
+    const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!bus || !*bus)
+        setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+}
+
 bool choosePlatform(const char* programPath)
 {
     const auto set = [](const char* name) {

@@ -13,4 +13,10 @@ void keepOffTaskbar(QWidget& window);
 // Returns false, having said why on stderr, when there is no display at all.
 bool choosePlatform(const char* programPath);
 
+// Where the desktop has no session bus, keeps D-Bus from starting one: libdbus
+// would run dbus-launch (a bus daemon that outlives the program, with files
+// in the home folder) the first time Qt asks about accessibility or the
+// theme. The program starts no program and writes nothing.
+void noBusAutolaunch();
+
 } // namespace vp

@@ -1,12 +1,26 @@
 #!/usr/bin/env bash
 # End-to-end run of valdrynix-plim: a private X server (Xvfb, 1024x768), a real
-# window manager (openbox), and the program driven like a user with xdotool
-# through one whole pass, in real time (about three minutes; the
-# installation alone is some 196 ticks of 0.8 s).
+# window manager (openbox or metacity), and the program driven like a user with
+# xdotool through one whole pass, in real time (about four minutes; the
+# installation alone is some 196 ticks of 0.8 s). On the way it pastes into
+# the wizard's text boxes from empty and from filled selections, and at the end
+# it leaves the program the way a user can: by closing its last window.
 #
 # Usage: run.sh PROGRAM [OUTDIR]
 #   PROGRAM  the valdrynix-plim executable
 #   OUTDIR   where the screenshots and logs go (default: a new folder in /tmp)
+#
+# E2E_WM=openbox|metacity picks the window manager (default openbox);
+# E2E_PASTE=0 leaves out the pasting (to chase other faults while a paste
+# fault is open);
+# E2E_STRACE=1 runs the program under strace and fails on anything it writes,
+# starts or connects to besides the X server (and the session bus where
+# E2E_DBUS=session gives it one). See lib.sh for the other settings.
+#
+# OUTDIR gets the screenshots, program.log (the program's output with its
+# trace of window requests and X events), wm-active.log and wm-events.log
+# (what the window manager did), steps.log (every check with its time), and
+# strace.log.* under E2E_STRACE.
 #
 # Every check prints "ok" or "FAIL" with the step it belongs to; the last line
 # is the summary "e2e: N passed, N failed". The exit status is 0 only when
@@ -18,377 +32,12 @@ set -Eeuo pipefail
 
 PROGRAM=${1:?usage: run.sh PROGRAM [OUTDIR]}
 OUTDIR=${2:-}
-LIMIT=${E2E_TIME_LIMIT:-480}
+# shellcheck source=tests/e2e/lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+e2e_init e2e
+session_start
 
-# The program must meet a real X server, never the offscreen platform that the
-# unit tests use.
-unset DISPLAY QT_QPA_PLATFORM QT_QPA_OFFSCREEN_NO_GLX WAYLAND_DISPLAY QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS \
-      QT_AUTO_SCREEN_SCALE_FACTOR QT_ENABLE_HIGHDPI_SCALING QT_FONT_DPI
-export LC_ALL=C.UTF-8
-
-IMPORT=/usr/bin/import
-CONVERT=/usr/bin/convert
-COMPARE=/usr/bin/compare
-
-SCREEN_W=1024
-SCREEN_H=768
-# What the toolkit may append to a window title on X11.
-APP_SUFFIX=" — Valdrynix Plim 1.0."
-
-PASSED=0
-FAILED=0
-STEP="start"
-PROG_PID=""
-XVFB_PID=""
-WM_PID=""
-WATCHDOG_PID=""
-SUMMARY_DONE=0
-ERR_LINE=""
-T_START=$(( ${EPOCHREALTIME/./} / 1000 ))
-
-# ------------------------------------------------------------------ reporting
-
-say() { printf '%s\n' "$*"; }
-pass() { PASSED=$((PASSED + 1)); say "ok   - $STEP: $*"; }
-fail() {
-    FAILED=$((FAILED + 1))
-    say "FAIL - $STEP: $*"
-    [ -n "$OUTDIR" ] && [ -d "$OUTDIR" ] && printf '%s: %s\n' "$STEP" "$*" >>"$OUTDIR/failures.txt"
-    return 0
-}
-# check DESCRIPTION COMMAND...: COMMAND may set WHY to say what it saw.
-check() {
-    local what=$1
-    shift
-    WHY=""
-    if "$@"; then pass "$what"; else fail "$what${WHY:+ ($WHY)}"; fi
-}
-# A step that the rest of the run depends on failed: record it and stop.
-abort() {
-    fail "$*"
-    if [ -n "$XVFB_PID" ] && [ -d "${OUTDIR:-/nonexistent}" ]; then
-        timeout 20 "$IMPORT" -window root "$OUTDIR/failure.png" 2>/dev/null && say "     screen at the failure: $OUTDIR/failure.png"
-        say "     visible windows: $(describe_visible)"
-    fi
-    exit 1
-}
-now_ms() { echo $(( ${EPOCHREALTIME/./} / 1000 )); }
-secs() { printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000)); }
-
-summary() {
-    [ "$SUMMARY_DONE" = 1 ] && return 0
-    SUMMARY_DONE=1
-    say "# run time $(secs $(( $(now_ms) - T_START ))) s; screenshots and logs in ${OUTDIR:-(none)}"
-    say "e2e: $PASSED passed, $FAILED failed"
-}
-
-stop_pid() { # PID: ends one process that this script started
-    local pid=$1 i
-    [ -n "$pid" ] || return 0
-    kill -0 "$pid" 2>/dev/null || return 0
-    kill -TERM "$pid" 2>/dev/null || true
-    for i in $(seq 20); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null || true
-}
-
-on_exit() {
-    local status=$?
-    set +e
-    trap - ERR
-    if [ "$status" -ne 0 ] && [ "$FAILED" -eq 0 ]; then
-        FAILED=$((FAILED + 1))
-        say "FAIL - $STEP: the test stopped unexpectedly (status $status${ERR_LINE:+, line $ERR_LINE})"
-    fi
-    stop_pid "$PROG_PID"
-    stop_pid "$WM_PID"
-    stop_pid "$XVFB_PID"
-    stop_pid "$WATCHDOG_PID"
-    [ -n "${WORK:-}" ] && rm -rf "$WORK"
-    summary
-    if [ "$FAILED" -gt 0 ]; then exit 1; fi
-    exit 0
-}
-on_signal() {
-    trap - TERM INT HUP
-    fail "stopped by $1 (time limit of ${LIMIT} s, or interrupted)"
-    exit 1
-}
-trap on_exit EXIT
-trap 'on_signal TERM' TERM
-trap 'on_signal INT' INT
-trap 'on_signal HUP' HUP
-trap 'ERR_LINE=$LINENO' ERR
-
-# ------------------------------------------------------------------ set-up
-
-[ -x "$PROGRAM" ] || abort "the program '$PROGRAM' is not an executable file"
-for tool in Xvfb openbox xdotool xwininfo xprop xdpyinfo timeout "$IMPORT" "$CONVERT" "$COMPARE"; do
-    command -v "$tool" >/dev/null 2>&1 || abort "the tool '$tool' is missing (packages: xvfb openbox xdotool x11-utils imagemagick)"
-done
-# Every X client call is bounded in time, so that nothing can hold the run.
-xdo() { timeout 10 xdotool "$@"; }
-xpr() { timeout 5 xprop "$@"; }
-xwi() { # ID [OPTION...]: xwininfo on one window (never its interactive pick)
-    case ${1:-} in '' | 0 | 0x0) return 1 ;; esac
-    local id=$1
-    shift
-    timeout 5 xwininfo "$@" -id "$id"
-}
-im_import() { timeout 20 "$IMPORT" "$@"; }
-im_convert() { timeout 20 "$CONVERT" "$@"; }
-im_compare() { timeout 20 "$COMPARE" "$@"; }
-
-if [ -z "$OUTDIR" ]; then OUTDIR=$(mktemp -d /tmp/vp-e2e.XXXXXX); fi
-mkdir -p "$OUTDIR"
-rm -f "$OUTDIR"/*.png "$OUTDIR/failures.txt" "$OUTDIR/trace.log"
-if [ -n "${E2E_TRACE:-}" ]; then # every command of the run, with times, into OUTDIR/trace.log
-    exec {TRACE_FD}>"$OUTDIR/trace.log"
-    BASH_XTRACEFD=$TRACE_FD
-    PS4='+ ${EPOCHREALTIME} ${LINENO}: '
-    set -x
-fi
-WORK=$(mktemp -d /tmp/vp-e2e-work.XXXXXX)
-export XDG_RUNTIME_DIR="$WORK/runtime" XDG_CONFIG_HOME="$WORK/config" HOME="$WORK/home"
-mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$HOME"
-chmod 700 "$XDG_RUNTIME_DIR"
-
-# The watchdog: whatever happens, the run ends after LIMIT seconds.
-(
-    trap - EXIT TERM INT HUP ERR
-    deadline=$(( $(date +%s) + LIMIT ))
-    while [ "$(date +%s)" -lt "$deadline" ]; do sleep 1; done
-    echo "e2e: time limit of ${LIMIT} s reached, stopping" >&2
-    kill -TERM $$ 2>/dev/null
-    for _ in $(seq 20); do sleep 1; done
-    # Still there: the run is stuck in a command. End what it started, then the run.
-    for f in "$WORK"/*.pid; do [ -f "$f" ] && kill -TERM "$(cat "$f")" 2>/dev/null; done
-    sleep 2
-    for f in "$WORK"/*.pid; do [ -f "$f" ] && kill -KILL "$(cat "$f")" 2>/dev/null; done
-    kill -KILL $$ 2>/dev/null
-) &
-WATCHDOG_PID=$!
-
-STEP="X server"
-for n in 91 92 93 94 95 96 97 98 99; do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp -dpi 96 >"$OUTDIR/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    echo "$XVFB_PID" >"$WORK/xvfb.pid"
-    for _ in $(seq 50); do
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        timeout 5 xdpyinfo -display ":$n" >/dev/null 2>&1 && { export DISPLAY=":$n"; break; }
-        sleep 0.1
-    done
-    [ -n "${DISPLAY:-}" ] && [ "$DISPLAY" = ":$n" ] && break
-    stop_pid "$XVFB_PID"
-    XVFB_PID=""
-done
-[ -n "$XVFB_PID" ] || abort "no free display among :91 to :99, or Xvfb would not start (see $OUTDIR/xvfb.log)"
-say "# X server on $DISPLAY, screenshots and logs in $OUTDIR"
-
-STEP="window manager"
-openbox --sm-disable >"$OUTDIR/openbox.log" 2>&1 &
-WM_PID=$!
-echo "$WM_PID" >"$WORK/wm.pid"
-wm_ready() { timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-for _ in $(seq 50); do wm_ready && break; sleep 0.1; done
-wm_ready || abort "openbox did not come up (see $OUTDIR/openbox.log)"
-
-# ------------------------------------------------------------------ helpers
-
-prog_alive() { kill -0 "$PROG_PID" 2>/dev/null; }
-ensure_alive() {
-    prog_alive && return 0
-    local status=0
-    wait "$PROG_PID" || status=$?
-    PROG_PID=""
-    say "     last lines of the program's output:"
-    tail -n 20 "$OUTDIR/program.log" | sed 's/^/     | /'
-    abort "the program has exited (status $status)"
-}
-
-# All visible top-level windows of the program.
-visible_windows() { xdo search --all --onlyvisible --pid "$PROG_PID" 2>/dev/null || true; }
-
-re_escape() { printf '%s' "$1" | sed 's/[][\.*^$(){}+?|]/\\&/g'; }
-
-# Visible windows of the program whose title is TITLE, exactly or with the
-# application name that the toolkit may append (the title check is separate).
-windows_titled() {
-    local re
-    re="^$(re_escape "$1")($(re_escape "$APP_SUFFIX"))?\$"
-    xdo search --all --onlyvisible --pid "$PROG_PID" --name "$re" 2>/dev/null || true
-}
-
-title_of() { xdo getwindowname "$1" 2>/dev/null || true; }
-
-describe_visible() {
-    local w out=""
-    for w in $(visible_windows); do
-        geom "$w" && out+="[$(title_of "$w")] ${W}x${H}+${X}+${Y}; " || out+="[$w gone]; "
-    done
-    printf '%s' "${out:-none}"
-}
-
-# geom ID: client area (X Y W H, absolute) and the outer frame around it
-# (FX FY FW FH: the window manager's top-level window that holds it).
-geom() {
-    local info parent top
-    info=$(xwi "$1" 2>/dev/null) || return 1
-    X=$(awk -F: '/Absolute upper-left X/ {gsub(/ /,"",$2); print $2}' <<<"$info")
-    Y=$(awk -F: '/Absolute upper-left Y/ {gsub(/ /,"",$2); print $2}' <<<"$info")
-    W=$(awk -F: '/^ *Width/ {gsub(/ /,"",$2); print $2}' <<<"$info")
-    H=$(awk -F: '/^ *Height/ {gsub(/ /,"",$2); print $2}' <<<"$info")
-    # Up the tree to the child of the root: the window manager's frame, or
-    # the window itself where nothing was put around it.
-    top=$1
-    for _ in 1 2 3 4 5 6 7 8; do
-        parent=$(xwi "$top" -tree 2>/dev/null | grep 'Parent window id') || return 1
-        case $parent in *"(the root window)"*) break ;; esac
-        top=$(awk '{print $4}' <<<"$parent")
-    done
-    info=$(xwi "$top" 2>/dev/null) || return 1
-    FX=$(awk -F: '/Absolute upper-left X/ {gsub(/ /,"",$2); print $2}' <<<"$info")
-    FY=$(awk -F: '/Absolute upper-left Y/ {gsub(/ /,"",$2); print $2}' <<<"$info")
-    FW=$(awk -F: '/^ *Width/ {gsub(/ /,"",$2); print $2}' <<<"$info")
-    FH=$(awk -F: '/^ *Height/ {gsub(/ /,"",$2); print $2}' <<<"$info")
-    [ -n "$X" ] && [ -n "$Y" ] && [ -n "$W" ] && [ -n "$H" ] && [ -n "$FX" ]
-}
-
-# poll MS COMMAND...: runs COMMAND every 100 ms until it succeeds or MS pass.
-poll() {
-    local limit=$(( $(now_ms) + $1 ))
-    shift
-    while :; do
-        ensure_alive
-        "$@" && return 0
-        [ "$(now_ms)" -ge "$limit" ] && return 1
-        sleep 0.1
-    done
-}
-
-# wait_titled VAR TITLE MS: waits for exactly one visible window titled TITLE
-# and stores its id in VAR.
-FOUND=""
-one_titled() {
-    local ids
-    ids=$(windows_titled "$1")
-    [ -n "$ids" ] && [ "$(wc -w <<<"$ids")" -eq 1 ] && FOUND=$ids
-}
-wait_titled() {
-    FOUND=""
-    poll "$3" one_titled "$2" || return 1
-    printf -v "$1" '%s' "$FOUND"
-}
-gone() { [ -z "$(windows_titled "$1")" ]; }
-is_visible() { xwi "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
-not_visible() { ! is_visible "$1"; }
-
-# Full-screen borderless windows of the program (the backdrop, the restart screen).
-fullscreen_windows() {
-    local w
-    for w in $(visible_windows); do
-        geom "$w" || continue
-        [ "$X" = 0 ] && [ "$Y" = 0 ] && [ "$W" = "$SCREEN_W" ] && [ "$H" = "$SCREEN_H" ] && echo "$w"
-    done
-    return 0
-}
-
-# ---- checks on one window (set WHY)
-
-has_size() { # ID W H
-    geom "$1" || { WHY="window gone"; return 1; }
-    [ "$W" = "$2" ] && [ "$H" = "$3" ] || { WHY="client area is ${W}x${H}"; return 1; }
-}
-borderless() { # ID: no frame, no title bar around the client area
-    geom "$1" || { WHY="window gone"; return 1; }
-    local ext
-    ext=$(xpr -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= *//p')
-    [ "$FX" = "$X" ] && [ "$FY" = "$Y" ] && [ "$FW" = "$W" ] && [ "$FH" = "$H" ] \
-        || { WHY="frame ${FW}x${FH}+${FX}+${FY} around client ${W}x${H}+${X}+${Y}, frame extents ${ext:-none}"; return 1; }
-}
-framed() { # ID: a title bar above the client area
-    geom "$1" || { WHY="window gone"; return 1; }
-    [ $((Y - FY)) -ge 10 ] || { WHY="frame ${FW}x${FH}+${FX}+${FY} around client ${W}x${H}+${X}+${Y}: no title bar"; return 1; }
-}
-centred() { # ID: the client area, or the whole frame, in the middle of the screen (within 1 pixel)
-    geom "$1" || { WHY="window gone"; return 1; }
-    local cx=$((2 * X + W - SCREEN_W)) cy=$((2 * Y + H - SCREEN_H))
-    local fx=$((2 * FX + FW - SCREEN_W)) fy=$((2 * FY + FH - SCREEN_H))
-    if [ "${cx#-}" -le 2 ] && [ "${cy#-}" -le 2 ]; then return 0; fi
-    if [ "${fx#-}" -le 2 ] && [ "${fy#-}" -le 2 ]; then return 0; fi
-    WHY="client at ${X},${Y} (${W}x${H}), frame at ${FX},${FY} (${FW}x${FH}) on a ${SCREEN_W}x${SCREEN_H} screen"
-    return 1
-}
-covers_screen() { # ID
-    geom "$1" || { WHY="window gone"; return 1; }
-    [ "$X" = 0 ] && [ "$Y" = 0 ] && [ "$W" = "$SCREEN_W" ] && [ "$H" = "$SCREEN_H" ] \
-        || { WHY="client ${W}x${H}+${X}+${Y}"; return 1; }
-}
-title_is() { # ID TITLE: what the title bar shows
-    local t
-    t=$(title_of "$1")
-    [ "$t" = "$2" ] || { WHY="the title bar reads \"$t\""; return 1; }
-}
-only_visible() { # ID...: these and no other windows of the program are visible
-    local want have
-    want=$(printf '%s\n' "$@" | sort)
-    have=$(visible_windows | sort)
-    [ "$want" = "$have" ] || { WHY="visible: $(describe_visible)"; return 1; }
-}
-active_is() { # ID
-    local a
-    a=$(xdo getactivewindow 2>/dev/null || true)
-    [ "$a" = "$1" ] || { WHY="the active window is \"$(title_of "$a")\" ($a)"; return 1; }
-}
-on_top() { # ID: the topmost of the managed windows
-    local top
-    top=$(xpr -root _NET_CLIENT_LIST_STACKING 2>/dev/null | sed -n 's/.*# //p' | tr ',' '\n' | tail -n 1 | tr -d ' ')
-    [ -n "$top" ] && [ $((top)) = "$1" ] || { WHY="topmost is \"$(title_of $((top)))\""; return 1; }
-}
-in_front() { active_is "$1" && on_top "$1"; }
-
-# ---- input
-
-move_to() { xdo mousemove "$1" "$2"; }
-click_at() { xdo mousemove "$1" "$2" click 1; }
-click_in() { # ID CX CY: a click at client coordinates
-    geom "$1" || abort "window $1 is gone, cannot click into it"
-    click_at $((X + $2)) $((Y + $3))
-}
-activate() { # ID: make it the active window (as a user would by clicking its title)
-    timeout 5 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
-    poll 2000 active_is "$1"
-}
-close_box() { # ID: close the window through the window manager (its close box; openbox binds it to Alt+F4)
-    activate "$1" || abort "could not make \"$(title_of "$1")\" active to close it ($WHY)"
-    xdo key --clearmodifiers alt+F4
-}
-press_key() { # ID KEY
-    activate "$1" || abort "could not make \"$(title_of "$1")\" active to press $2 ($WHY)"
-    xdo key --clearmodifiers "$2"
-}
-
-# ---- pictures
-
-shot() { # NAME: the whole screen into OUTDIR
-    im_import -window root "$OUTDIR/$1.png"
-    say "     screenshot: $OUTDIR/$1.png"
-}
-grab() { im_import -window root "$WORK/screen.png"; }
-crop() { # SRC W H X Y DST
-    im_convert "$1" -crop "$2x$3+$4+$5" +repage "$6"
-}
-ae() { # A B: number of differing pixels (or "error")
-    local out
-    out=$(im_compare -metric AE "$1" "$2" null: 2>&1) || true
-    case $out in '' | *[!0-9.e+]*) echo error ;; *) printf '%.0f\n' "$out" ;; esac
-}
-same() { [ "$(ae "$1" "$2")" = 0 ]; }
-differ() { local d; d=$(ae "$1" "$2"); [ "$d" != error ] && [ "$d" -gt 0 ]; }
-pixel() { # FILE X Y: the colour as #RRGGBB
-    im_convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -n 1
-}
+# ------------------------------------------------------------------ this pass
 
 # The welcome prompt: its two answer buttons (left x 64..145, right 152..233,
 # y 88..113 in the client area); only their inside is compared, so that the
@@ -422,6 +71,11 @@ page_changed_from() { # ID REF
     page_region "$1" "$WORK/page-now.png" || return 1
     differ "$WORK/page-now.png" "$2"
 }
+# The wizard's buttons along the bottom (client coordinates of their middle).
+ZPET_X=252
+DALSI_X=332
+KONEC_X=412
+BUTTONS_Y=220
 
 # The installation's progress bar: the track at client 32,144, 289 pixels
 # long; one row near its top edge, above the percentage figure, is counted.
@@ -438,16 +92,160 @@ bar_fill() { # ID: sets FILL to the filled pixels, -1 when the bar cannot be see
     [ $((fill + track)) -eq "$BAR_LEN" ] || return 1
     FILL=$fill
 }
-pct() { echo $(( ($1 * 100 + BAR_LEN / 2) / BAR_LEN )); }
+pct() { echo $(((($1 * 100) + BAR_LEN / 2) / BAR_LEN)); }
 fill_at_least() { bar_fill "$1" && [ "$FILL" -ge "$2" ]; }
+
+# ---- ghosts: a window of the program that nothing in the pass shows
+
+GHOST=""
+GHOST_TITLES=() # titles that may come and go besides the expected windows
+ghost_watch() { # ID...: any other visible window of the program is recorded once
+    local w t ok extra=""
+    for w in $(visible_windows); do
+        case " $* " in *" $w "*) continue ;; esac
+        t=$(title_of "$w")
+        ok=0
+        for a in "${GHOST_TITLES[@]}"; do
+            [ "$t" = "$a" ] || [ "$t" = "$a$APP_SUFFIX" ] && ok=1
+        done
+        [ "$ok" = 1 ] || extra+="$w "
+    done
+    [ -z "$extra" ] && return 0
+    if [ -z "$GHOST" ]; then
+        GHOST="at $(clock) in step \"$STEP\": visible $(describe_visible)"
+        say "     an unexpected window is visible $GHOST"
+        im_import -window root "$OUTDIR/ghost.png" 2>/dev/null && say "     screenshot: $OUTDIR/ghost.png"
+        xpr -root _NET_ACTIVE_WINDOW >>"$OUTDIR/ghost.txt" 2>&1 || true
+        for w in $extra; do xpr -id "$w" WM_NAME WM_STATE _NET_WM_STATE >>"$OUTDIR/ghost.txt" 2>&1 || true; done
+    fi
+    return 0
+}
+no_ghost() { [ -z "$GHOST" ] || { WHY="$GHOST; see ghost.png, program.log and wm-active.log"; return 1; }; }
+
+# ---- pasting
+
+# The text boxes of the wizard, as client rectangles (x y w h): the folder on
+# page 2, the licence on page 3, the configuration on page 4.
+BOX_FOLDER="216 104 217 19"
+BOX_LICENCE="216 24 225 105"
+BOX_CONFIG="216 112 225 57"
+box_region() { # RECT DST: the box as it is on the screen now
+    local bx by bw bh
+    read -r bx by bw bh <<<"$1"
+    geom "$WIZ" || return 1
+    grab
+    crop "$WORK/screen.png" "$bw" "$bh" $((X + bx)) $((Y + by)) "$2"
+}
+# The blinking text cursor may come or go between two pictures: a box counts
+# as unchanged up to CARET_PIXELS differing pixels, and as changed by a paste
+# from more than PASTED_PIXELS.
+CARET_PIXELS=40
+PASTED_PIXELS=100
+box_unchanged() { # RECT REF
+    local d
+    box_region "$1" "$WORK/box-now.png" || { WHY="wizard gone"; return 1; }
+    d=$(ae "$WORK/box-now.png" "$2")
+    [ "$d" != error ] && [ "$d" -le "$CARET_PIXELS" ] || { WHY="the box differs by $d pixels"; return 1; }
+}
+box_changed() { # RECT REF
+    local d
+    box_region "$1" "$WORK/box-now.png" || { WHY="wizard gone"; return 1; }
+    d=$(ae "$WORK/box-now.png" "$2")
+    [ "$d" != error ] && [ "$d" -gt "$PASTED_PIXELS" ] || { WHY="the box differs by $d pixels only"; return 1; }
+}
+survived() { # DESCRIPTION: stops the run when the program has died
+    if prog_alive; then
+        pass "the program survives $1"
+        return 0
+    fi
+    program_reap
+    program_log_tail
+    sanitizer_reports >/dev/null || true
+    abort "the program died on $1 ($(describe_status "$EXIT_STATUS"))"
+}
+paste_keys() { # RECT: Ctrl+V and Shift+Insert in the box, then a middle click on it
+    local bx by bw bh
+    read -r bx by bw bh <<<"$1"
+    press_key "$WIZ" ctrl+v
+    sleep 0.3
+    press_key "$WIZ" shift+Insert
+    sleep 0.3
+    click_in "$WIZ" $((bx + bw / 2)) $((by + bh / 2)) 2
+    sleep 0.5
+}
+# paste_into NAME RECT: clicks into the box and pastes with nothing to paste,
+# with empty selections, and with text on both.
+paste_into() {
+    [ "${E2E_PASTE:-1}" = 1 ] || return 0
+    local name=$1 rect=$2 bx by bw bh
+    read -r bx by bw bh <<<"$rect"
+    STEP="pasting into the $name"
+    selection_none clipboard || fail "could not clear the clipboard"
+    selection_none primary || fail "could not clear the primary selection"
+    click_in "$WIZ" $((bx + bw / 2)) $((by + bh / 2))
+    sleep 0.3
+    box_region "$rect" "$WORK/box-before.png" || abort "the wizard vanished"
+    paste_keys "$rect"
+    survived "Ctrl+V, Shift+Insert and a middle click with no owner of the clipboard or the primary selection"
+    check "nothing is inserted" box_unchanged "$rect" "$WORK/box-before.png"
+
+    selection_set clipboard "" || fail "could not put an empty text on the clipboard"
+    selection_set primary "" || fail "could not put an empty text in the primary selection"
+    paste_keys "$rect"
+    survived "Ctrl+V, Shift+Insert and a middle click with an empty clipboard and primary selection"
+    check "nothing is inserted" box_unchanged "$rect" "$WORK/box-before.png"
+    shot "paste-${name// /-}-empty"
+
+    selection_set clipboard "Vložený text ze schránky " || fail "could not put text on the clipboard"
+    selection_set primary "Vybraný text " || fail "could not put text in the primary selection"
+    press_key "$WIZ" ctrl+v
+    sleep 0.4
+    survived "Ctrl+V with text on the clipboard"
+    check "Ctrl+V pastes the clipboard's text" box_changed "$rect" "$WORK/box-before.png"
+    box_region "$rect" "$WORK/box-before.png"
+    press_key "$WIZ" shift+Insert
+    sleep 0.4
+    survived "Shift+Insert with text on the clipboard"
+    check "Shift+Insert pastes it again" box_changed "$rect" "$WORK/box-before.png"
+    box_region "$rect" "$WORK/box-before.png"
+    click_in "$WIZ" $((bx + bw / 2)) $((by + bh / 2)) 2
+    sleep 0.4
+    survived "a middle click with text in the primary selection"
+    check "a middle click pastes the primary selection" box_changed "$rect" "$WORK/box-before.png"
+    shot "paste-${name// /-}-text"
+    selection_release clipboard
+    selection_release primary
+}
+
+# ---- leaving
+
+# The last visible window closed by the user ends the program with status 0;
+# in a sanitizer build its log must be empty.
+clean_exit_checks() {
+    check "the program ends with status 0" status_ok
+    check "no sanitizer report" sanitizer_reports
+}
+
+# ---- harmlessness
+
+harmless_checks() {
+    [ "${E2E_STRACE:-0}" = 1 ] || return 0
+    STEP="harmlessness"
+    local verdict
+    if verdict=$(bash "$E2E_DIR/harmless.sh" "$OUTDIR/strace.log" "$STRACE_ROOT" "${DISPLAY#:}" "$XDG_RUNTIME_DIR" "${DBUS_SESSION_BUS_ADDRESS:-}" 2>&1); then
+        pass "under strace the program wrote, created, removed and started nothing and connected only to the X server${DBUS_SESSION_BUS_ADDRESS:+ and the session bus}"
+    else
+        fail "under strace the program did what it must not (all of it in $OUTDIR/harmless.txt): $(grep -v '^ ' <<<"$verdict" | sed 's/^[0-9]*: //' | sort | uniq -c | awk '{n = $1; $1 = ""; printf "%s%s%s times", (NR > 1 ? ";" : ""), $0, " " n}')"
+        printf '%s\n' "$verdict" | head -n 12 | sed 's/^/     | /'
+    fi
+    printf '%s\n' "$verdict" >"$OUTDIR/harmless.txt"
+}
 
 # ------------------------------------------------------------------ the run
 
 STEP="splash"
 T_LAUNCH=$(now_ms)
-"$PROGRAM" >"$OUTDIR/program.log" 2>&1 &
-PROG_PID=$!
-echo "$PROG_PID" >"$WORK/program.pid"
+program_start
 
 any_visible() { [ -n "$(visible_windows)" ]; }
 poll 10000 any_visible || abort "no window within 10 s of the start"
@@ -515,7 +313,7 @@ check "the prompt goes and the splash is back at once" poll 1000 splash_back
 check "the splash is centred again" centred "$SPLASH"
 shot 04-splash-again
 wait_titled PROMPT "$PROMPT_TITLE" 5000 || abort "no new prompt within 5 s of the splash coming back"
-DT=$(( $(now_ms) - T_CLOSE ))
+DT=$(($(now_ms) - T_CLOSE))
 check "a new prompt comes about 2 s later" handover_in_time
 check "the splash is gone again" not_visible "$SPLASH"
 check "nothing else is visible" only_visible "$PROMPT"
@@ -556,10 +354,11 @@ STEP="clicking the backdrop (wizard)"
 click_at 20 700
 sleep 0.6
 check "the focus comes back to the wizard" poll 2500 in_front "$WIZ"
+check "only the backdrop and the wizard are visible" only_visible "$BACKDROP" "$WIZ"
 
 STEP="wizard Konec"
 page_region "$WIZ" "$WORK/page1.png" || abort "the wizard vanished"
-click_in "$WIZ" 412 220
+click_in "$WIZ" $KONEC_X $BUTTONS_Y
 REFUSAL_TITLE="Valdrynix Plim 1.0."
 wait_titled BOX "$REFUSAL_TITLE" 5000 || abort "no box \"$REFUSAL_TITLE\" within 5 s of \"Konec\""
 pass "a box titled \"$REFUSAL_TITLE\" comes"
@@ -569,24 +368,53 @@ check "Return closes the box" poll 3000 not_visible "$BOX"
 check "the wizard is still there" is_visible "$WIZ"
 check "and still on its first page" page_is "$WIZ" "$WORK/page1.png"
 
-STEP="wizard pages"
-cp "$WORK/page1.png" "$WORK/page-prev.png"
-for n in 2 3 4 5; do
-    click_in "$WIZ" 332 220
-    if poll 2000 page_changed_from "$WIZ" "$WORK/page-prev.png"; then
+# next_page N: "Další" and a page that differs from the one before, kept as pageN.png.
+next_page() {
+    local n=$1 prev=$(($1 - 1))
+    click_in "$WIZ" $DALSI_X $BUTTONS_Y
+    if poll 2000 page_changed_from "$WIZ" "$WORK/page$prev.png"; then
         sleep 0.2
-        page_region "$WIZ" "$WORK/page-prev.png"
+        page_region "$WIZ" "$WORK/page$n.png"
         pass "\"Další\" shows page $n"
     else
         fail "\"Další\" does not change the page (to page $n)"
+        page_region "$WIZ" "$WORK/page$n.png"
     fi
-done
-cp "$WORK/page-prev.png" "$WORK/page5.png"
+}
+
+STEP="wizard pages"
+next_page 2
+paste_into "folder box" "$BOX_FOLDER"
+STEP="wizard pages"
+next_page 3
+cp "$WORK/page3.png" "$OUTDIR/wizard-page3.png"
+paste_into "licence box" "$BOX_LICENCE"
+STEP="wizard pages"
+next_page 4
+paste_into "configuration box" "$BOX_CONFIG"
+
+STEP="the pages after pasting"
+click_in "$WIZ" $ZPET_X $BUTTONS_Y
+check "\"Zpět\" shows the licence again, rebuilt as it was first shown" poll 2000 page_is "$WIZ" "$WORK/page3.png"
+click_in "$WIZ" $ZPET_X $BUTTONS_Y
+check "\"Zpět\" shows the folder page" poll 2000 page_changed_from "$WIZ" "$WORK/page3.png"
+click_in "$WIZ" $DALSI_X $BUTTONS_Y
+check "\"Další\" shows the licence, still as it was first shown" poll 2000 page_is "$WIZ" "$WORK/page3.png"
+click_in "$WIZ" $DALSI_X $BUTTONS_Y
+if [ "${E2E_PASTE:-1}" = 1 ]; then
+    check "\"Další\" shows the configuration page, the pasted text still in its box" poll 2000 page_changed_from "$WIZ" "$WORK/page4.png"
+else
+    check "\"Další\" shows the configuration page as it was" poll 2000 page_is "$WIZ" "$WORK/page4.png"
+fi
+sleep 0.2
+page_region "$WIZ" "$WORK/page4.png"
+cp "$WORK/page4.png" "$OUTDIR/wizard-page4-pasted.png"
+next_page 5
 cp "$WORK/page5.png" "$OUTDIR/wizard-page5.png"
 
 STEP="installation starts"
 INST_TITLE="Probíhá instalace. Nerušit."
-click_in "$WIZ" 332 220
+click_in "$WIZ" $DALSI_X $BUTTONS_Y
 wait_titled INST "$INST_TITLE" 5000 || abort "no window \"$INST_TITLE\" within 5 s of the fifth \"Další\""
 check "the wizard is gone" poll 1000 not_visible "$WIZ"
 check "title bar reads \"$INST_TITLE\"" title_is "$INST" "$INST_TITLE"
@@ -602,10 +430,11 @@ close_box "$INST"
 check "the installation window goes" poll 2000 not_visible "$INST"
 check "the wizard comes back" poll 2000 is_visible "$WIZ"
 check "on its last page" poll 1000 page_is "$WIZ" "$WORK/page5.png"
+check "centred on the screen, as it was" centred "$WIZ"
 check "only the backdrop and the wizard are visible" only_visible "$BACKDROP" "$WIZ"
 
 STEP="installation anew"
-click_in "$WIZ" 332 220
+click_in "$WIZ" $DALSI_X $BUTTONS_Y
 wait_titled INST "$INST_TITLE" 5000 || abort "no window \"$INST_TITLE\" within 5 s of \"Další\" on the last page"
 T_INST=$(now_ms)
 check "the wizard is gone" poll 1000 not_visible "$WIZ"
@@ -613,25 +442,38 @@ check "the installation window is centred" centred "$INST"
 restarted() { bar_fill "$INST" && [ "$FILL" -le 3 ] && [ "$FILL" -lt "$FIRST_FILL" ] || { WHY="bar at $FILL of $BAR_LEN pixels, was $FIRST_FILL"; return 1; }; }
 check "the bar starts again from empty" restarted
 
+# From here to the completion dialog nothing but the backdrop, the
+# installation, its two boxes and at the end the completion dialog may show up.
+WARN_TITLE="Upozornění"
+REFUSE_TITLE="Požadavek nelze splnit"
+DONE_TITLE="Instalace Valdrynix Plim 1.0."
+GHOST_TITLES=("$WARN_TITLE" "$REFUSE_TITLE" "$DONE_TITLE")
+installing() { ghost_watch "$BACKDROP" "$INST"; }
+
 STEP="installation at 10 %"
-check "the bar reaches 10 %" poll 40000 fill_at_least "$INST" $(( (BAR_LEN + 9) / 10 ))
+inst_fill_at_least() { installing; fill_at_least "$@"; }
+check "the bar reaches 10 %" poll 40000 inst_fill_at_least "$INST" $(((BAR_LEN + 9) / 10))
 shot 07-install-10
-say "     bar at $(pct "$FILL") % after $(secs $(( $(now_ms) - T_INST ))) s"
+say "     bar at $(pct "$FILL") % after $(secs $(($(now_ms) - T_INST))) s"
 
 STEP="clicking the backdrop (installation)"
 click_at 20 700
 sleep 0.6
 check "the focus comes back to the installation" poll 2500 in_front "$INST"
+check "only the backdrop and the installation are visible" only_visible "$BACKDROP" "$INST"
+sleep 1.5
+check "and a moment later still only those two" only_visible "$BACKDROP" "$INST"
+installing
 
 STEP="installation at 55 %"
-check "the bar reaches 55 %" poll 90000 fill_at_least "$INST" $(( (BAR_LEN * 55 + 99) / 100 ))
+check "the bar reaches 55 %" poll 90000 inst_fill_at_least "$INST" $(((BAR_LEN * 55 + 99) / 100))
 shot 08-install-55
-say "     bar at $(pct "$FILL") % after $(secs $(( $(now_ms) - T_INST ))) s"
+say "     bar at $(pct "$FILL") % after $(secs $(($(now_ms) - T_INST))) s"
 
 STEP="waste bin"
-WARN_TITLE="Upozornění"
 LAST_FILL=0
 watch_for_warning() {
+    installing
     [ -n "$(windows_titled "$WARN_TITLE")" ] && return 0
     bar_fill "$INST" && LAST_FILL=$FILL
     return 1
@@ -643,37 +485,40 @@ shot 09-bin-box
 check "title bar reads \"$WARN_TITLE\"" title_is "$WARN" "$WARN_TITLE"
 late_enough() { [ "$LAST_FILL" -ge $((BAR_LEN * 78 / 100)) ] || { WHY="the bar was last seen at $(pct "$LAST_FILL") % ($LAST_FILL pixels)"; return 1; }; }
 check "the box comes once the bar is near 80 %" late_enough
+check "the box is in front and active" poll 2000 in_front "$WARN"
 press_key "$WARN" Return
-REFUSE_TITLE="Požadavek nelze splnit"
 wait_titled REFUSE "$REFUSE_TITLE" 3000 || abort "no box \"$REFUSE_TITLE\" after answering Yes"
 check "answering Yes closes the question" not_visible "$WARN"
 pass "a box titled \"$REFUSE_TITLE\" follows"
 check "title bar reads \"$REFUSE_TITLE\"" title_is "$REFUSE" "$REFUSE_TITLE"
+check "the box is in front and active" poll 2000 in_front "$REFUSE"
 shot 10-bin-refusal
 press_key "$REFUSE" Return
 check "Return closes it" poll 3000 not_visible "$REFUSE"
-T_BOXES=$(( $(now_ms) - T_BOXES ))
+T_BOXES=$(($(now_ms) - T_BOXES))
 past_80() { bar_fill "$INST" && [ "$FILL" -ge $((BAR_LEN * 80 / 100)) ] && [ "$FILL" -le $((BAR_LEN * 86 / 100)) ] || { WHY="bar at $FILL of $BAR_LEN pixels"; return 1; }; }
 check "the question came past 80 % (and not much later)" past_80
-check "the installation goes on" poll 3000 fill_at_least "$INST" $((FILL + 1))
+check "the installation goes on" poll 3000 inst_fill_at_least "$INST" $((FILL + 1))
 
 STEP="installation finishes"
-DONE_TITLE="Instalace Valdrynix Plim 1.0."
 no_second_warning() { [ -z "$(windows_titled "$WARN_TITLE")" ]; }
 SECOND_WARNING=0
 watch_for_done() {
     no_second_warning || SECOND_WARNING=1
-    one_titled "$DONE_TITLE"
+    one_titled "$DONE_TITLE" && return 0
+    installing
+    return 1
 }
 poll 60000 watch_for_done || abort "no window \"$DONE_TITLE\" within 60 s after the waste-bin boxes (bar at $FILL of $BAR_LEN)"
 DONE=$FOUND
-DT=$(( $(now_ms) - T_INST - T_BOXES ))
+DT=$(($(now_ms) - T_INST - T_BOXES))
 say "     the installation took $(secs $DT) s besides the time in the boxes"
 install_time() { [ "$DT" -ge 145000 ] && [ "$DT" -le 175000 ] || { WHY="$(secs $DT) s"; return 1; }; }
 check "the installation takes about 196 ticks of 0.8 s (145 to 175 s)" install_time
 no_repeat() { [ "$SECOND_WARNING" = 0 ] || { WHY="\"$WARN_TITLE\" came a second time"; return 1; }; }
 check "the waste-bin question does not come again" no_repeat
 check "the installation window is gone" poll 1000 not_visible "$INST"
+check "no other window of the program showed up during the installation" no_ghost
 
 STEP="completion dialog"
 check "title bar reads \"$DONE_TITLE\"" title_is "$DONE" "$DONE_TITLE"
@@ -688,6 +533,7 @@ STEP="clicking the backdrop (completion)"
 click_at 20 700
 sleep 0.6
 check "the focus comes back to the completion dialog" poll 2500 in_front "$DONE"
+check "only the backdrop and the dialog are visible" only_visible "$BACKDROP" "$DONE"
 
 STEP="completion OK"
 RESTART=""
@@ -723,6 +569,7 @@ check "title bar reads \"$FAULT_TITLE\"" title_is "$FAULT" "$FAULT_TITLE"
 check "client area 228x94" has_size "$FAULT" 228 94
 check "it has a title bar" framed "$FAULT"
 check "centred on the screen" centred "$FAULT"
+check "it is the active window" poll 2000 active_is "$FAULT"
 shot 13-fault
 
 STEP="fault dialog Konec"
@@ -739,6 +586,7 @@ wait_titled DONE "$DONE_TITLE" 3000 || abort "no window \"$DONE_TITLE\" within 3
 check "the fault dialog goes" poll 1000 gone "$FAULT_TITLE"
 check "the completion dialog is back, without the backdrop" only_visible "$DONE"
 check "centred on the screen" centred "$DONE"
+check "it is the active window" poll 2000 active_is "$DONE"
 
 STEP="completion OK again"
 click_in "$DONE" 156 100
@@ -757,10 +605,11 @@ wait_titled PROMPT "$PROMPT_TITLE" 1000 || abort "no prompt within 1 s of \"Znov
 check "the prompt is there at once, alone" only_visible "$PROMPT"
 check "centred on the screen" centred "$PROMPT"
 check "it reads \"Ano\" on the left as it was left" answers_read "$PROMPT" left
+check "it is the active window" poll 2000 active_is "$PROMPT"
 shot 14-prompt-again
 # Over the next 2.5 s neither the splash nor another prompt may come.
 stays_alone() {
-    while [ $(( $(now_ms) - T_ZNOVU )) -lt 2500 ]; do
+    while [ $(($(now_ms) - T_ZNOVU)) -lt 2500 ]; do
         ensure_alive
         only_visible "$PROMPT" || return 1
         sleep 0.1
@@ -769,7 +618,26 @@ stays_alone() {
 }
 check "neither the splash nor another prompt follows" stays_alone
 
-STEP="end"
-check "the program is still running" prog_alive
+STEP="leaving"
+# Closing the prompt brings the splash back; closing the splash, the last
+# visible window, within its two seconds ends the program. Should the next
+# prompt win the race, it is closed again.
+LEFT=0
+for attempt in 1 2 3; do
+    close_box "$PROMPT"
+    poll 1500 splash_back || abort "closing the prompt does not bring the splash back (visible: $(describe_visible))"
+    [ "$attempt" = 1 ] && pass "closing the prompt brings the splash back"
+    close_box "$SPLASH"
+    if wait_exit 3000; then
+        LEFT=1
+        break
+    fi
+    say "     the program is still running after Alt+F4 on the splash (visible: $(describe_visible)); again"
+    wait_titled PROMPT "$PROMPT_TITLE" 5000 || abort "neither the end nor a new prompt after closing the splash"
+done
+left() { [ "$LEFT" = 1 ] || { WHY="still running after three attempts"; return 1; }; }
+check "closing the splash, the last visible window, ends the program" left
+clean_exit_checks
+harmless_checks
 exit 0
 }

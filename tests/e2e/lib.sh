@@ -225,11 +225,13 @@ wm_ready() {
 }
 
 wm_start() { # the window manager on $DISPLAY, into OUTDIR/wm.log
+    # No session bus for it: without one, D-Bus would start a bus daemon
+    # (dbus-launch, where installed) for metacity's settings, to outlive the run.
     case $E2E_WM in
-    openbox) openbox --sm-disable >>"$OUTDIR/wm.log" 2>&1 9>&- & ;;
-    # No compositing (Xvfb has no GL to speak of); no session manager. It
-    # runs without a session bus (its settings then stay in memory).
-    metacity) metacity --replace --sm-disable --compositor=none >>"$OUTDIR/wm.log" 2>&1 9>&- & ;;
+    openbox) DBUS_SESSION_BUS_ADDRESS=disabled: openbox --sm-disable >>"$OUTDIR/wm.log" 2>&1 9>&- & ;;
+    # No compositing (Xvfb has no GL to speak of); no session manager. Its
+    # settings stay in memory.
+    metacity) DBUS_SESSION_BUS_ADDRESS=disabled: metacity --replace --sm-disable --compositor=none >>"$OUTDIR/wm.log" 2>&1 9>&- & ;;
     esac
     WM_PID=$!
     echo "$WM_PID" >"$WORK/wm.pid"
@@ -397,6 +399,8 @@ program_start() {
         done
         [ -n "$PROG_PID" ] || abort "the program did not start under strace (see $OUTDIR/program.log)"
         STRACE_ROOT=$PROG_PID
+        # strace lets its tracee go on when it is stopped; the watchdog ends both.
+        echo "$PROG_PID" >"$WORK/traced.pid"
     else
         "$exe" >>"$OUTDIR/program.log" 2>&1 9>&- &
         LAUNCH_PID=$!

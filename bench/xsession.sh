@@ -23,15 +23,19 @@ xsession_try() {
     # -noreset: the server keeps going when its last client leaves. The
     # readiness probe below is such a client; without it the server could be
     # resetting just as openbox connects ("Failed to open the display").
-    Xvfb ":$d" -noreset -screen 0 1024x768x24 -nolisten tcp >>"$XSESSION_DIR/xvfb.log" 2>&1 &
+    # -displayfd: the server writes its number once it is ready, and only if
+    # the display is its own (a probe alone could be answered by the server
+    # of another script that won the same number a moment earlier).
+    rm -f "$XSESSION_DIR/display"
+    Xvfb ":$d" -noreset -displayfd 8 -screen 0 1024x768x24 -nolisten tcp 8>"$XSESSION_DIR/display" >>"$XSESSION_DIR/xvfb.log" 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$d"
     for i in $(seq 100); do
-        timeout 5 xdpyinfo >/dev/null 2>&1 && break
+        [ "$(cat "$XSESSION_DIR/display" 2>/dev/null)" = "$d" ] && break
         kill -0 "$XVFB_PID" 2>/dev/null || break
         sleep 0.05
     done
-    if ! timeout 5 xdpyinfo >/dev/null 2>&1; then
+    if [ "$(cat "$XSESSION_DIR/display" 2>/dev/null)" != "$d" ] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then
         echo "Xvfb did not start on :$d; see $XSESSION_DIR/xvfb.log" >&2
         return 1
     fi

@@ -248,19 +248,24 @@ session_try() {
     { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && return 1
     printf '%s display :%s\n' "$(clock)" "$n" >>"$OUTDIR/setup.log"
     # -noreset: the server keeps going when its last client leaves (the
-    # readiness probe below is such a client; without it the window manager
-    # started right after could find the server resetting).
-    Xvfb ":$n" -noreset -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp -dpi 96 >>"$OUTDIR/xvfb.log" 2>&1 9>&- &
+    # readiness probes are such clients; without it the window manager
+    # started right after could find the server resetting). -displayfd: the
+    # server writes its number once it is ready, and only if the display is
+    # its own; a probe alone could be answered by another run's server that
+    # won the same number a moment earlier, and two runs would share a screen.
+    rm -f "$WORK/display"
+    Xvfb ":$n" -noreset -displayfd 8 -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp -dpi 96 \
+        8>"$WORK/display" >>"$OUTDIR/xvfb.log" 2>&1 9>&- &
     XVFB_PID=$!
     echo "$XVFB_PID" >"$WORK/xvfb.pid"
     export DISPLAY=":$n"
-    for i in $(seq 50); do
+    for i in $(seq 100); do
         kill -0 "$XVFB_PID" 2>/dev/null || break
-        timeout 5 xdpyinfo >/dev/null 2>&1 && break
+        [ "$(cat "$WORK/display" 2>/dev/null)" = "$n" ] && break
         sleep 0.1
     done
-    if ! timeout 5 xdpyinfo >/dev/null 2>&1; then
-        printf '%s   Xvfb did not answer on :%s\n' "$(clock)" "$n" >>"$OUTDIR/setup.log"
+    if [ "$(cat "$WORK/display" 2>/dev/null)" != "$n" ] || ! kill -0 "$XVFB_PID" 2>/dev/null || ! timeout 5 xdpyinfo >/dev/null 2>&1; then
+        printf '%s   Xvfb did not come up on :%s\n' "$(clock)" "$n" >>"$OUTDIR/setup.log"
         return 1
     fi
     wm_start

@@ -366,8 +366,8 @@ program_env() {
     export QT_MESSAGE_PATTERN='%{time hh:mm:ss.zzz} %{if-category}%{category}: %{endif}%{message}'
     export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}log_path=$OUTDIR/sanitizer"
     export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}log_path=$OUTDIR/sanitizer"
-    if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$E2E_DIR/lsan.supp" ]; then
-        export LSAN_OPTIONS="suppressions=$E2E_DIR/lsan.supp"
+    if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$E2E_DIR/../lsan.supp" ]; then
+        export LSAN_OPTIONS="suppressions=$E2E_DIR/../lsan.supp"
     fi
 }
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)

@@ -25,8 +25,8 @@ if [ ! -x "$PROGRAM" ]; then
 fi
 
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=bench/xsession.sh
-. "$here/xsession.sh"
+# shellcheck source=tests/xsession.sh
+. "$here/../tests/xsession.sh"
 PROGRAM_PID=
 cleanup() {
     if [ -n "$PROGRAM_PID" ] && kill -0 "$PROGRAM_PID" 2>/dev/null; then
@@ -36,7 +36,7 @@ cleanup() {
     xsession_stop
 }
 trap cleanup EXIT
-xsession_start 78
+xsession_start 78 78
 echo "X server $DISPLAY with openbox"
 
 "$PROGRAM" >"$XSESSION_DIR/program.log" 2>&1 &
@@ -94,12 +94,12 @@ ticks() { # utime + stime of process $1, in clock ticks
 hz=$(getconf CLK_TCK)
 p0=$(ticks "$PROGRAM_PID")
 x0=$(ticks "$XVFB_PID")
-o0=$(ticks "$OPENBOX_PID")
+o0=$(ticks "$WM_PID")
 t0=${EPOCHREALTIME/,/.}
 sleep "$MEASURE"
 p1=$(ticks "$PROGRAM_PID") || fail "the program ended during the measurement"
 x1=$(ticks "$XVFB_PID")
-o1=$(ticks "$OPENBOX_PID")
+o1=$(ticks "$WM_PID")
 t1=${EPOCHREALTIME/,/.}
 wait_window "Probíhá instalace. Nerušit." 1 >/dev/null || echo "note: the installation screen was no longer visible at the end of the measurement"
 

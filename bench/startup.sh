@@ -30,10 +30,10 @@ for exe in "$PLIM" "$MINIMAL"; do
 done
 
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=bench/xsession.sh
-. "$here/xsession.sh"
+# shellcheck source=tests/xsession.sh
+. "$here/../tests/xsession.sh"
 trap xsession_stop EXIT
-xsession_start 77
+xsession_start 77 78
 echo "X server $DISPLAY with openbox; $WARMUP warm-up runs each, then $RUNS runs each, alternating"
 
 # One run: the shell stamps the time (microseconds, no extra process) right

@@ -35,6 +35,8 @@ STEP=start
 PROG_PID=""
 XVFB_PID=""
 WM_PID=""
+# shellcheck source=tests/xsession.sh
+. "$(dirname "$0")/../xsession.sh"
 WORK=""
 
 say() { printf '%s\n' "$*"; }
@@ -60,8 +62,7 @@ stop_pid() { # PID: ends one process that this script started
 }
 on_exit() {
     stop_pid "$PROG_PID"
-    stop_pid "$WM_PID"
-    stop_pid "$XVFB_PID"
+    xsession_stop
     [ -n "$WORK" ] && rm -rf "$WORK"
     say "# run time $(secs $(( $(now_ms) - T_START ))) s; screenshot and logs in ${OUTDIR:-(none)}"
     say "package-start: $PASSED passed, $FAILED failed"
@@ -113,29 +114,11 @@ PROGRAM=$WORK/stage/usr/bin/valdrynix-plim
 pass "installed into $WORK/stage"
 
 STEP="X server"
-# :81 to :89 are this test's; other scripts use :77-:78 and :91-:99.
-for n in 81 82 83 84 85 86 87 88 89; do
-    { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -noreset -nolisten tcp >"$OUTDIR/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    for _ in $(seq 50); do
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        timeout 5 xdpyinfo -display ":$n" >/dev/null 2>&1 && { export DISPLAY=":$n"; break; }
-        sleep 0.1
-    done
-    [ "${DISPLAY:-}" = ":$n" ] && break
-    stop_pid "$XVFB_PID"
-    XVFB_PID=""
-done
-[ -n "$XVFB_PID" ] || abort "no free display among :81 to :89, or Xvfb would not start (see $OUTDIR/xvfb.log)"
-pass "Xvfb on $DISPLAY"
-
-STEP="window manager"
-openbox --sm-disable >"$OUTDIR/openbox.log" 2>&1 &
-WM_PID=$!
-wm_ready() { xpr -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-poll 5000 wm_ready || abort "openbox did not come up (see $OUTDIR/openbox.log)"
-pass "openbox is running"
+# :81 to :89 are this test's; other scripts use :71-:78 and :91-:99.
+xsession_start 81 89 openbox 2>>"$OUTDIR/setup.log" || abort "no X server with openbox came up on :81 to :89 (see $OUTDIR/setup.log)"
+pass "Xvfb with openbox on $DISPLAY"
+# The program's own runtime folder, in the scratch folder of this run.
+export XDG_RUNTIME_DIR="$WORK/runtime"
 
 # ------------------------------------------------------------------ helpers
 

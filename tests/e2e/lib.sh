@@ -627,10 +627,20 @@ only_visible() { # ID...: these and no other windows of the program are visible
 active_is() { # ID
     local a
     a=$(xdo getactivewindow 2>/dev/null || true)
-    [ "$a" = "$1" ] || { WHY="the active window is \"$(title_of "$a")\" ($a)"; return 1; }
+    [ "$a" = "$1" ] || { WHY="the active window is \"$(title_of "$a")\" ($a, process $(xpr -id "$a" _NET_WM_PID 2>/dev/null | sed -n 's/.*= *//p'); ours is $PROG_PID)"; return 1; }
 }
 # The managed windows bottom to top, as the window manager stacks them.
 stacking() { xpr -root _NET_CLIENT_LIST_STACKING 2>/dev/null | sed -n 's/.*# //p' | tr ',' '\n' | tr -d ' ' | sed '/^$/d'; }
+# Managed windows of any other process on our display (there should be none:
+# a second program on the same screen would put its windows over ours).
+foreign_windows() {
+    local w pid
+    for w in $(xpr -root _NET_CLIENT_LIST 2>/dev/null | sed -n 's/.*# //p' | tr ',' ' '); do
+        pid=$(xpr -id "$w" _NET_WM_PID 2>/dev/null | sed -n 's/.*= *//p')
+        [ -n "$pid" ] && [ "$pid" = "$PROG_PID" ] && continue
+        printf '%s [%s] of process %s; ' "$((w))" "$(title_of $((w)))" "${pid:-unknown}"
+    done
+}
 on_top() { # ID: the topmost of the managed windows
     local top
     top=$(stacking | tail -n 1)

@@ -156,7 +156,7 @@ e2e_init() {
     openbox | metacity) wm_tool=$E2E_WM ;;
     *) abort "unknown window manager E2E_WM=$E2E_WM (openbox or metacity)" ;;
     esac
-    for tool in Xvfb "$wm_tool" xdotool xwininfo xprop xdpyinfo xev xclip flock timeout import convert compare; do
+    for tool in "$wm_tool" Xvfb xdotool xwininfo xprop xdpyinfo xev xclip flock timeout import convert compare; do
         command -v "$tool" >/dev/null 2>&1 || abort "the tool '$tool' is missing (packages: xvfb openbox metacity xdotool x11-utils xclip imagemagick)"
     done
     if [ "${E2E_STRACE:-0}" = 1 ]; then

@@ -21,8 +21,10 @@ packages=(
 )
 if [ "$with_tests" = 1 ]; then
   packages+=(
-    # a private X server, window managers and tools that drive and watch it
-    xvfb xauth openbox metacity xdotool x11-utils imagemagick xclip strace
+    # a private X server, window managers, and what the desktop test driver
+    # (Python with python3-xlib, run by pytest) uses to drive and watch them
+    xvfb xauth openbox metacity x11-utils x11-xserver-utils imagemagick xclip strace
+    python3 python3-pytest python3-xlib
     # the desktop's own checks of what `cmake --install` puts there, and the .deb
     desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
   )

@@ -171,9 +171,14 @@ def test_ano_shows_the_backdrop_and_the_wizard(plim, session, where, layout, out
     seen.backdrop = full[0]
     look.borderless(plim, seen.backdrop)
     # The gradient starts bright blue at the top; below its 600 rows the plain blue shows.
-    top = look.region(plim, seen.backdrop, Rect(5, 5, 1, 1)).pixel(0, 0)
-    bottom = look.region(plim, seen.backdrop, Rect(5, where.h - 5, 1, 1)).pixel(0, 0)
-    assert bottom == (0, 0, 255) and top[2] >= 200 and top[0] != 0, f"top left {top}, bottom left {bottom}"
+    def corners():
+        return (look.region(plim, seen.backdrop, Rect(5, 5, 1, 1)).pixel(0, 0),
+                look.region(plim, seen.backdrop, Rect(5, where.h - 5, 1, 1)).pixel(0, 0))
+
+    def gradient_over_blue():
+        top, bottom = corners()
+        return bottom == (0, 0, 255) and top[2] >= 200 and top[0] != 0
+    assert wait_until(gradient_over_blue, 3), "the backdrop does not show its gradient over blue: top left %s, bottom left %s" % corners()
     look.only_visible(plim, seen.backdrop, seen.wizard)
     look.title_is(plim, seen.wizard, WIZARD)
     look.has_size(plim, seen.wizard, SIZES["wizard"])
@@ -436,8 +441,10 @@ def crash_screen(plim, where):
     w = wait_until(alone, 5)
     assert w, f"not a single full-screen window (visible: {plim.describe()})"
     look.borderless(plim, w)
-    c = look.region(plim, w, Rect(5, 5, 1, 1)).pixel(0, 0)
-    assert c == (0, 0, 192), f"the crash screen's top left is {c}, not dark blue"
+
+    def top_left():
+        return look.region(plim, w, Rect(5, 5, 1, 1)).pixel(0, 0)
+    assert wait_until(lambda: top_left() == (0, 0, 192), 3), f"the crash screen's top left is {top_left()}, not dark blue"
     return w
 
 

@@ -117,24 +117,46 @@ void noBusAutolaunch()
 
 bool choosePlatform(const char* programPath)
 {
-    const auto set = [](const char* name) {
+    const auto value = [](const char* name) {
         const char* v = std::getenv(name);
-        return v && *v;
+        return v && *v ? v : nullptr;
     };
-    if (set("QT_QPA_PLATFORM"))
+    const char* platform = value("QT_QPA_PLATFORM");
+    const char* x = value("DISPLAY");
+    const char* wayland = value("WAYLAND_DISPLAY");
+    if (platform && std::strncmp(platform, "xcb", 3) != 0)
         return true;
-    if (set("WAYLAND_DISPLAY") && set("DISPLAY")) {
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    if (!platform && !x && wayland) {
+        // Qt's own choice there is a native Wayland client.
+        std::fprintf(stderr,
+                     "valdrynix-plim: on Wayland (WAYLAND_DISPLAY=%s, no DISPLAY) a program cannot place its windows, "
+                     "keep the backdrop below the others or keep its windows off the taskbar, so this is not the whole "
+                     "show; for that, run it through Xwayland (on a desktop that provides it, DISPLAY is set)\n",
+                     wayland);
         return true;
     }
-    if (set("DISPLAY") || set("WAYLAND_DISPLAY"))
-        return true;
-    std::fprintf(stderr,
-                 "valdrynix-plim needs a graphical desktop and there is no display here (neither DISPLAY nor "
-                 "WAYLAND_DISPLAY is set), so start it from a desktop session or on a virtual screen: "
-                 "xvfb-run -s \"-screen 0 1024x768x24\" %s\n",
-                 programPath);
-    return false;
+    if (!x) {
+        std::fprintf(stderr,
+                     "valdrynix-plim needs a graphical desktop and there is no display here (neither DISPLAY nor "
+                     "WAYLAND_DISPLAY is set), so start it from a desktop session or on a virtual screen: "
+                     "xvfb-run -s \"-screen 0 1024x768x24\" %s\n",
+                     programPath);
+        return false;
+    }
+#ifdef VP_HAVE_XCB
+    // Qt would abort on a display it cannot open; say which one it was instead.
+    xcb_connection_t* c = xcb_connect(x, nullptr);
+    const bool reached = xcb_connection_has_error(c) == 0;
+    xcb_disconnect(c);
+    if (!reached) {
+        std::fprintf(stderr, "valdrynix-plim cannot reach the X display \"%s\" that DISPLAY names (it is not there, or "
+                             "it does not let this user in)\n", x);
+        return false;
+    }
+#endif
+    if (!platform && wayland)
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    return true;
 }
 
 } // namespace vp

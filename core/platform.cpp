@@ -4,6 +4,8 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
 
 #include <QGuiApplication>
 #include <QWidget>
@@ -12,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #ifdef VP_HAVE_XCB
@@ -127,7 +131,25 @@ bool choosePlatform(const char* programPath)
     if (platform && std::strncmp(platform, "xcb", 3) != 0)
         return true;
     if (!platform && !x && wayland) {
-        // Qt's own choice there is a native Wayland client.
+        // The compositor's socket: WAYLAND_DISPLAY itself, or that name in XDG_RUNTIME_DIR.
+        const char* runtime = value("XDG_RUNTIME_DIR");
+        const std::string socket = wayland[0] == '/' ? std::string(wayland) : std::string(runtime ? runtime : "") + "/" + wayland;
+        struct stat st {};
+        if ((wayland[0] != '/' && !runtime) || stat(socket.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) {
+            std::fprintf(stderr, "valdrynix-plim cannot reach the Wayland display \"%s\" that WAYLAND_DISPLAY names (no "
+                                 "compositor's socket %s) and DISPLAY is not set\n", wayland, socket.c_str());
+            return false;
+        }
+        // Qt's own choice there is a native Wayland client, through its Wayland plugin (qt6-wayland).
+        const QDir plugins(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+        if (plugins.entryList({QStringLiteral("libqwayland*.so")}, QDir::Files).isEmpty()) {
+            std::fprintf(stderr,
+                         "valdrynix-plim cannot show its windows on the Wayland display \"%s\": Qt's Wayland support "
+                         "(qt6-wayland) is not installed and DISPLAY is not set; run it through Xwayland (on a "
+                         "desktop that provides it, DISPLAY is set)\n",
+                         wayland);
+            return false;
+        }
         std::fprintf(stderr,
                      "valdrynix-plim: on Wayland (WAYLAND_DISPLAY=%s, no DISPLAY) a program cannot place its windows, "
                      "keep the backdrop below the others or keep its windows off the taskbar, so this is not the whole "

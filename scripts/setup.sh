@@ -30,6 +30,8 @@ if [ "$with_tests" = 1 ]; then
     desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
     # the package tests: pytest, and hardening-check (in devscripts)
     python3-pytest devscripts
+    # Qt's Wayland platform, for the start-up line on Wayland without Xwayland
+    qt6-wayland appstream-compose
   )
 fi
 if [ "$with_package" = 1 ]; then

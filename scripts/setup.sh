@@ -30,10 +30,9 @@ if [ "$with_tests" = 1 ]; then
     python3 python3-pytest python3-xlib
     # the desktop's own checks of what `cmake --install` puts there, and the .deb
     desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
-    # the package tests: pytest, and hardening-check (in devscripts)
-    python3-pytest devscripts
-    # Qt's Wayland platform, for the start-up line on Wayland without Xwayland
-    qt6-wayland appstream-compose
+    # the package tests: pytest, hardening-check (in devscripts), appstreamcli
+    # compose, and Qt's Wayland platform for the start-up line on Wayland alone
+    python3-pytest devscripts appstream-compose qt6-wayland
   )
 fi
 if [ "$with_package" = 1 ]; then

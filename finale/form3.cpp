@@ -1,6 +1,6 @@
 #include "finale/form3.h"
 
-#include "finale/module1.h"
+#include "module1/module1.h"
 #include "screens/screens.h"
 
 namespace vp {

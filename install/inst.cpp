@@ -3,7 +3,7 @@
 #include "core/clock.h"
 #include "core/msgbox.h"
 #include "core/values.h"
-#include "finale/module1.h"
+#include "module1/module1.h"
 #include "screens/screens.h"
 
 #include <array>

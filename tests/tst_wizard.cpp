@@ -1,6 +1,6 @@
 // The setup wizard: pages, licence, configurations, refusals and hand-over,
 // through its real buttons.
-#include "finale/module1.h"
+#include "module1/module1.h"
 #include "fixture.h"
 
 #include <QClipboard>

@@ -1,7 +1,7 @@
 #include "wizard/form1.h"
 
 #include "core/msgbox.h"
-#include "finale/module1.h"
+#include "module1/module1.h"
 #include "screens/screens.h"
 
 #include <array>

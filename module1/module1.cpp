@@ -1,4 +1,4 @@
-#include "finale/module1.h"
+#include "module1/module1.h"
 
 #include "core/msgbox.h"
 

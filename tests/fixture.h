@@ -5,6 +5,7 @@
 #include "app/program.h"
 #include "core/clock.h"
 #include "core/msgbox.h"
+#include "core/text.h"
 #include "core/values.h"
 
 #include <QStringList>

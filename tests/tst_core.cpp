@@ -4,7 +4,7 @@
 #include "core/control.h"
 #include "core/screen.h"
 #include "core/theme.h"
-#include "core/widgets.h"
+#include "core/text.h"
 #include "finale/rst.h"
 #include "fixture.h"
 

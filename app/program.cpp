@@ -14,7 +14,7 @@ Setup::Setup(Clock& clock, MessageBoxes& boxes, Random& random)
       m_form2(*this),
       m_rst(*this),
       m_form3(*this),
-      m_imageBank(*this, ImageBankDef())
+      m_imageBank(m_runtime, ImageBankDef())
 {
 }
 

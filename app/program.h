@@ -3,7 +3,7 @@
 // message boxes; main() on real timers and real boxes.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 #include "finale/form2.h"
 #include "finale/form3.h"
 #include "finale/rst.h"

@@ -180,7 +180,7 @@ void Runtime::screenClosed(Screen* s)
 
 // ---------------------------------------------------------------- screen
 
-Screen::Screen(Program& p, const ScreenDef& def) : program(p), runtime(p.runtime()), m_def(def)
+Screen::Screen(Runtime& r, const ScreenDef& def) : runtime(r), m_def(def)
 {
     runtime.screens.push_back(this);
 }

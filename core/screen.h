@@ -64,31 +64,11 @@ private:
     Screen* m_pending = nullptr;
 };
 
-// Everything a behaviour may call on the program: the nine screens as single
-// instances, the runtime services, and the active-dialog indicator.
-class Program {
-public:
-    virtual ~Program() = default;
-    virtual Runtime& runtime() = 0;
-    virtual Screen& PreStart() = 0;
-    virtual Screen& Start() = 0;
-    virtual Screen& Background() = 0;
-    virtual Screen& Form1() = 0;
-    virtual Screen& Inst() = 0;
-    virtual Screen& Form2() = 0;
-    virtual Screen& Rst() = 0;
-    virtual Screen& Form3() = 0;
-    virtual Screen& ImageBank() = 0;
-
-    // 0 none yet, 1 wizard, 2 installation screen, 3 completion dialog.
-    std::int16_t ActiveDialog = 0;
-};
-
 enum class Lifecycle : std::uint8_t { NotCreated, Loaded, Closed };
 
 class Screen {
 public:
-    Screen(Program& program, const ScreenDef& def);
+    Screen(Runtime& runtime, const ScreenDef& def);
     virtual ~Screen();
     Screen(const Screen&) = delete;
     Screen& operator=(const Screen&) = delete;
@@ -135,7 +115,6 @@ protected:
     // cannot say, before the window is first shown.
     virtual void windowBuilt(QWidget& window) { (void)window; }
 
-    Program& program;
     Runtime& runtime;
 
 private:

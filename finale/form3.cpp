@@ -5,7 +5,7 @@
 
 namespace vp {
 
-Form3::Form3(Program& p) : Screen(p, Form3Def())
+Form3::Form3(Program& p) : Screen(p.runtime(), Form3Def()), program(p)
 {
     bind<Form3>({
         {"Form", Event::Activate, &Form3::Form_Activate},

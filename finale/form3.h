@@ -1,7 +1,7 @@
 // The protection-fault dialog that closes the loop.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 namespace vp {
 
@@ -15,6 +15,9 @@ public:
     void Form_Unload();
 
     static QString FaultText();
+
+private:
+    Program& program;
 };
 
 } // namespace vp

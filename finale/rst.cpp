@@ -15,7 +15,7 @@ constexpr QChar CR = QLatin1Char('\r');
 
 } // namespace
 
-Rst::Rst(Program& p) : Screen(p, RstDef())
+Rst::Rst(Program& p) : Screen(p.runtime(), RstDef()), program(p)
 {
     bind<Rst>({
         {"Form", Event::Activate, &Rst::Form_Activate},

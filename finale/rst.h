@@ -1,7 +1,7 @@
 // The full-screen crash report.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 namespace vp {
 
@@ -14,6 +14,9 @@ public:
     void Label1_Click();
 
     static QString Report();
+
+private:
+    Program& program;
 };
 
 } // namespace vp

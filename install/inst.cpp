@@ -11,7 +11,7 @@
 
 namespace vp {
 
-Inst::Inst(Program& p) : Screen(p, InstDef())
+Inst::Inst(Program& p) : Screen(p.runtime(), InstDef()), program(p)
 {
     bind<Inst>({
         {"Form", Event::Load, &Inst::Form_Load},

@@ -3,7 +3,7 @@
 // it shrinks, a waste bin that cannot be emptied, and a head jumping across.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 #include <cstdint>
 
@@ -36,6 +36,9 @@ public:
     static QString Extension(int extensionIndex);
     static QString WarningPrompt();
     static QString RefusalPrompt();
+
+private:
+    Program& program;
 };
 
 } // namespace vp

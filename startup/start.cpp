@@ -4,7 +4,7 @@
 
 namespace vp {
 
-Start::Start(Program& p) : Screen(p, StartDef())
+Start::Start(Program& p) : Screen(p.runtime(), StartDef()), program(p)
 {
     bind<Start>({
         {"Command1", Event::MouseMove, &Start::Command1_MouseMove},

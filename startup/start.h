@@ -2,7 +2,7 @@
 // both answers lead on to the wizard.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 namespace vp {
 
@@ -16,6 +16,9 @@ public:
     void Command2_Click();
     void Fertig();
     void Form_Unload();
+
+private:
+    Program& program;
 };
 
 } // namespace vp

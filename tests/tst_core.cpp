@@ -32,7 +32,7 @@ constexpr ScreenDef probeDef{.name = "Probe", .title = "Probe", .clientWidth = 4
 
 class Probe final : public Screen {
 public:
-    explicit Probe(Program& p) : Screen(p, probeDef)
+    explicit Probe(Runtime& r) : Screen(r, probeDef)
     {
         bind<Probe>({
             {"Form", Event::Load, &Probe::Form_Load},
@@ -61,7 +61,7 @@ constexpr ScreenDef badDef{.name = "Bad", .title = "Bad", .clientWidth = 1500, .
 
 class BadBinding final : public Screen {
 public:
-    explicit BadBinding(Program& p) : Screen(p, badDef)
+    explicit BadBinding(Runtime& r) : Screen(r, badDef)
     {
         bind<BadBinding>({{"Label1", Event::MouseMove, &BadBinding::Label1_MouseMove}});
     }
@@ -162,7 +162,7 @@ private slots:
 
     void gateDropsTicksWhileABoxIsOpen()
     {
-        Probe probe(h->setup);
+        Probe probe(h->setup.runtime());
         probe.Show();
         QCOMPARE(probe.ticks, 0);
         h->advance(100);
@@ -193,7 +193,7 @@ private slots:
 
     void lifecycleLoadsOnFirstReferenceAndRebuildsAfterClose()
     {
-        Probe probe(h->setup);
+        Probe probe(h->setup.runtime());
         QCOMPARE(probe.lifecycle(), Lifecycle::NotCreated);
         QCOMPARE(probe.loads, 0);
         // Reading a control is a reference: it loads the screen, hidden.
@@ -231,7 +231,7 @@ private slots:
 
     void propertiesKeepFractionsAndDrawInPixels()
     {
-        Probe probe(h->setup);
+        Probe probe(h->setup.runtime());
         Control& label = probe.C("Label1");
         label.setWidth(1234.567F);
         QCOMPARE(label.Width(), 1234.567F);
@@ -242,7 +242,7 @@ private slots:
 
     void bindingToAMissingEventFailsLoudly()
     {
-        BadBinding bad(h->setup);
+        BadBinding bad(h->setup.runtime());
         try {
             bad.Show();
             QFAIL("a label has no MouseMove, and building must say so");
@@ -263,7 +263,7 @@ private slots:
         QCOMPARE(shown.size(), stored.size() - 1);
         QCOMPARE(textFromDisplay(shown), stored);
 
-        Probe probe(h->setup);
+        Probe probe(h->setup.runtime());
         QCOMPARE(probe.C("Label1").Caption(), QStringLiteral("a\rb\nc\r\nd")); // kept exactly
     }
 

@@ -15,7 +15,7 @@ constexpr int FillerRepeats = 40;
 
 } // namespace
 
-Form1::Form1(Program& p) : Screen(p, Form1Def())
+Form1::Form1(Program& p) : Screen(p.runtime(), Form1Def()), program(p)
 {
     bind<Form1>({
         {"Form", Event::Load, &Form1::Form_Load},

@@ -1,7 +1,7 @@
 // The five-page setup wizard.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 #include <cstdint>
 
@@ -28,6 +28,9 @@ public:
     static QString LicenceHeading();
     static QString BusyPrompt();
     static QString ConfigurationText(int option);
+
+private:
+    Program& program;
 };
 
 } // namespace vp

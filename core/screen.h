@@ -24,6 +24,7 @@ class MessageBoxes;
 class Random;
 class Screen;
 class ScreenWindow;
+class ControlRef;
 
 class Runtime {
 public:
@@ -129,6 +130,7 @@ private:
     void ensureLoaded();
     void build();
     void checkBindings() const;
+    bool defines(std::string_view control, int index) const;
     void fire(std::string_view control, int index, Event event);
     void fireFromUser(std::string_view control, int index, Event event);
     void applyInitialFocus();
@@ -138,10 +140,35 @@ private:
     QPointer<ScreenWindow> m_window;
     std::vector<std::unique_ptr<Control>> m_controls;
     std::vector<Binding> m_bindings;
+    std::vector<ControlRef*> m_refs;     // what the behaviour holds, resolved at every build
+    std::vector<Control*> m_tabOrder;    // gathered once per build
     bool m_placed = false;
     QRect m_shownAt; // where the window was when it was last hidden
 
     friend class Runtime;
+    friend class ControlRef;
+};
+
+// A control that a behaviour uses, named where the behaviour declares it and
+// looked up once per build of its screen's window; a name the definition
+// lacks fails that build, naming the screen and the control. Using it loads
+// the screen if it is not loaded, as any reference does.
+class ControlRef {
+public:
+    ControlRef(Screen& screen, std::string_view name, int index = -1);
+    ~ControlRef();
+    ControlRef(const ControlRef&) = delete;
+    ControlRef& operator=(const ControlRef&) = delete;
+
+    Control& operator*() const;
+    Control* operator->() const { return &**this; }
+
+private:
+    friend class Screen;
+    Screen& m_screen;
+    std::string_view m_name;
+    int m_index;
+    Control* m_control = nullptr;
 };
 
 } // namespace vp

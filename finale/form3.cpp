@@ -21,7 +21,7 @@ QString Form3::FaultText()
                           "Ukončete program , nebo začněte instalovat znovu.");
 }
 
-void Form3::Form_Activate() { C("Label1").setCaption(FaultText()); }
+void Form3::Form_Activate() { Label1->setCaption(FaultText()); }
 
 // "Znovu": back to the welcome prompt as it was left, without the splash.
 void Form3::Command1_Click()

@@ -28,7 +28,7 @@ QString Rst::Report() { return Text1 + Text2 + CR + Text3 + CR + CR + Text4 + CR
 
 void Rst::Form_Activate()
 {
-    Control& label = C("Label1");
+    Control& label = *Label1;
     // The screen is maximised, so its own size is the display's; half twips stay.
     label.setLeft(Width() / 2 - label.Width() / 2);
     label.setTop(Height() / 2 - label.Height() / 2);

@@ -17,6 +17,7 @@ public:
 
 private:
     Program& program;
+    ControlRef Label1{*this, "Label1"};
 };
 
 } // namespace vp

@@ -26,8 +26,8 @@ Inst::Inst(Program& p) : Screen(p.runtime(), InstDef()), program(p)
 void Inst::Form_Load()
 {
     program.ActiveDialog = 2;
-    Control& track = C("lblB");
-    Control& fill = C("lblM");
+    Control& track = *lblB;
+    Control& fill = *lblM;
     fill.setLeft(track.Left());
     fill.setTop(track.Top());
     fill.setWidth(0);
@@ -37,14 +37,14 @@ void Inst::Form_Load()
     HeadStartTop = 480;
     HeadStartLeft = 240;
     HeadEndLeft = 3370;
-    C("hlava").setLeft(HeadStartLeft);
-    C("hlava").setTop(HeadStartTop);
+    hlava->setLeft(HeadStartLeft);
+    hlava->setTop(HeadStartTop);
 }
 
 void Inst::Timer1_Timer()
 {
-    Control& track = C("lblB");
-    Control& fill = C("lblM");
+    Control& track = *lblB;
+    Control& fill = *lblM;
     // Widths are read back from the controls every time.
     if (!(fill.Width() < track.Width()))
         return;
@@ -53,7 +53,7 @@ void Inst::Timer1_Timer()
     const float done = fill.Width() / track.Width() * 100.0F;
     PercentDone = CInt(Int(done));
 
-    Control& percent = C("lblPrcnt");
+    Control& percent = *lblPrcnt;
     percent.setCaption(Str(PercentDone) + QLatin1Char('%'));
     percent.setForeColor(PercentDone < 50 ? fill.BackColor() : track.BackColor());
 
@@ -82,7 +82,7 @@ void Inst::Kolik()
         step = -0.1 * RemainingMinutes; // no random number in the shrinking phase
     }
     RemainingMinutes = Int((RemainingMinutes + step) * 100.0) / 100.0;
-    C("lblZbyva").setCaption(QStringLiteral("Zbývá ještě:") + PrevedMNaHMS(RemainingMinutes) + QStringLiteral(" (odhad)"));
+    lblZbyva->setCaption(QStringLiteral("Zbývá ještě:") + PrevedMNaHMS(RemainingMinutes) + QStringLiteral(" (odhad)"));
 }
 
 QString Inst::PrevedMNaHMS(const double& minutes)
@@ -120,7 +120,7 @@ void Inst::Co()
     const auto number = static_cast<float>(Int(static_cast<double>(rnd.Rnd()) * 99.0));
     const auto c = static_cast<int>(Int(static_cast<double>(rnd.Rnd()) * 23.0));
     const std::int16_t e = CInt(Int(static_cast<double>(rnd.Rnd()) * 4.0));
-    C("lblCo").setCaption(FileName(c) + Str(number) + Extension(e));
+    lblCo->setCaption(FileName(c) + Str(number) + Extension(e));
 }
 
 QString Inst::WarningPrompt()
@@ -144,23 +144,23 @@ void Inst::Kos()
 
 void Inst::Timer2_Timer()
 {
-    Control& head = C("hlava");
+    Control& head = *hlava;
     head.setTop(HeadStartTop);
     head.setLeft(HeadStartLeft);
-    C("Timer3").setEnabled(true);
+    Timer3->setEnabled(true);
     head.setVisible(true);
 }
 
 // One step of the arch: 160 twips right, up to 700 twips high, 3.14 radians in all.
 void Inst::Timer3_Timer()
 {
-    Control& head = C("hlava");
+    Control& head = *hlava;
     head.setLeft(head.Left() + 160.0F);
     const double left = head.Left();
     const double angle = 3.14 * (left - HeadStartLeft) / static_cast<double>(HeadEndLeft - HeadStartLeft);
     head.setTop(static_cast<float>(HeadStartTop - 700.0 * std::sin(angle)));
     if (head.Left() > HeadEndLeft) {
-        C("Timer3").setEnabled(false);
+        Timer3->setEnabled(false);
         head.setVisible(false);
     }
 }

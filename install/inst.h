@@ -39,6 +39,13 @@ public:
 
 private:
     Program& program;
+    ControlRef lblB{*this, "lblB"};
+    ControlRef lblM{*this, "lblM"};
+    ControlRef lblPrcnt{*this, "lblPrcnt"};
+    ControlRef lblZbyva{*this, "lblZbyva"};
+    ControlRef lblCo{*this, "lblCo"};
+    ControlRef hlava{*this, "hlava"};
+    ControlRef Timer3{*this, "Timer3"};
 };
 
 } // namespace vp

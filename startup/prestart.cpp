@@ -13,7 +13,7 @@ PreStart::PreStart(Program& p) : Screen(p.runtime(), PreStartDef()), program(p)
 void PreStart::Timer1_Timer()
 {
     Hide();
-    C("Timer1").setEnabled(false);
+    Timer1->setEnabled(false);
     program.Start().Show();
 }
 

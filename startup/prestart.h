@@ -14,6 +14,7 @@ public:
 
 private:
     Program& program;
+    ControlRef Timer1{*this, "Timer1"};
 };
 
 } // namespace vp

@@ -19,6 +19,9 @@ public:
 
 private:
     Program& program;
+    ControlRef Command1{*this, "Command1"};
+    ControlRef Command2{*this, "Command2"};
+    ControlRef splashTimer{program.PreStart(), "Timer1"};
 };
 
 } // namespace vp

@@ -59,13 +59,21 @@ public:
 constexpr ControlDef badControls[] = {{.kind = Kind::Label, .name = "Label1"}};
 constexpr ScreenDef badDef{.name = "Bad", .title = "Bad", .clientWidth = 1500, .clientHeight = 1500, .controls = badControls};
 
-class BadBinding final : public Screen {
+// A behaviour with one fault of naming: a handler on an event its control does
+// not raise, a handler on a missing control, or a missing control it uses.
+class BadBehaviour final : public Screen {
 public:
-    explicit BadBinding(Runtime& r) : Screen(r, badDef)
+    BadBehaviour(Runtime& r, int fault) : Screen(r, badDef)
     {
-        bind<BadBinding>({{"Label1", Event::MouseMove, &BadBinding::Label1_MouseMove}});
+        if (fault == 0)
+            bind<BadBehaviour>({{"Label1", Event::MouseMove, &BadBehaviour::Handler}});
+        if (fault == 1)
+            bind<BadBehaviour>({{"Labell", Event::Click, &BadBehaviour::Handler}});
+        if (fault == 2)
+            typo = std::make_unique<ControlRef>(*this, "Lable1");
     }
-    void Label1_MouseMove() {}
+    void Handler() {}
+    std::unique_ptr<ControlRef> typo;
 };
 
 } // namespace
@@ -240,16 +248,38 @@ private slots:
         QCOMPARE(probe.C("Command1").widget()->geometry(), QRect(10, 10, 80, 25));
     }
 
-    void bindingToAMissingEventFailsLoudly()
+    // Every name a behaviour uses is checked when its window is built, not
+    // when the line that uses it first runs.
+    void namingFaultsFailTheBuild_data()
     {
-        BadBinding bad(h->setup.runtime());
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("event the control does not raise") << 0 << "Label1";
+        QTest::newRow("handler on a missing control") << 1 << "Labell";
+        QTest::newRow("missing control used") << 2 << "Lable1";
+    }
+    void namingFaultsFailTheBuild()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, named);
+        BadBehaviour bad(h->setup.runtime(), fault);
         try {
-            bad.Show();
-            QFAIL("a label has no MouseMove, and building must say so");
+            bad.Hide();
+            QFAIL("building must fail");
         } catch (const RuntimeError& e) {
-            QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("Label1")));
-            QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("Bad")));
+            QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("Bad: ")), e.what());
+            QVERIFY2(QString::fromUtf8(e.what()).contains(named), e.what());
         }
+    }
+
+    // So building every screen of the program proves every name its behaviours use.
+    void everyScreenBuildsWithItsBehaviour()
+    {
+        for (Screen* s : h->setup.runtime().screens) {
+            h->act([&] { s->Hide(); });
+            QVERIFY2(s->isLoaded(), qPrintable(s->name()));
+        }
+        QCOMPARE(h->setup.runtime().screens.size(), std::size_t(9));
     }
 
     void lineBreaks()

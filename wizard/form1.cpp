@@ -57,14 +57,13 @@ void Form1::Faze(std::int16_t page)
     if (page < 1 || page > 5)
         return;
     AktFaze = page;
-    static const std::array<std::string_view, 5> frames = {"Frame1", "Frame2", "Frame3", "Frame4", "Frame5"};
-    for (std::size_t i = 0; i < frames.size(); ++i)
-        C(frames[i]).setVisible(static_cast<int>(i) + 1 == page);
-    C("cmdZpet").setEnabled(page != 1);
-    C("cmdDalsi").setEnabled(true);
+    for (std::size_t i = 0; i < Frames.size(); ++i)
+        Frames[i]->setVisible(static_cast<int>(i) + 1 == page);
+    cmdZpet->setEnabled(page != 1);
+    cmdDalsi->setEnabled(true);
     if (page == 3) {
         // Rebuilt from scratch on every entry, so the filler never doubles.
-        Control& terms = C("txtPodminky");
+        Control& terms = *txtPodminky;
         terms.setText(LicenceHeading() + QLatin1Char('\n') + QLatin1Char('\n'));
         for (int i = 0; i < FillerRepeats; ++i)
             terms.setText(terms.Text() + Filler);
@@ -93,9 +92,9 @@ void Form1::cmdZpet_Click()
         Faze(static_cast<std::int16_t>(AktFaze - 1));
 }
 
-void Form1::optKon1_Click() { C("txtKonf").setText(ConfigurationText(1)); }
-void Form1::optKon2_Click() { C("txtKonf").setText(ConfigurationText(2)); }
-void Form1::optKon3_Click() { C("txtKonf").setText(ConfigurationText(3)); }
+void Form1::optKon1_Click() { txtKonf->setText(ConfigurationText(1)); }
+void Form1::optKon2_Click() { txtKonf->setText(ConfigurationText(2)); }
+void Form1::optKon3_Click() { txtKonf->setText(ConfigurationText(3)); }
 
 // Browsing is never possible; the box comes back for as long as the user retries.
 void Form1::cmdZProch_Click()
@@ -107,10 +106,10 @@ void Form1::cmdZProch_Click()
 // From the second click on the portrait stands on its head, then upright again.
 void Form1::Image1_Click()
 {
-    Control& image = C("Image1");
-    const PictureRef upright = program.ImageBank().C("plim1").Picture();
+    Control& image = *Image1;
+    const PictureRef upright = plim1->Picture();
     if (handleOf(image.Picture()) == handleOf(upright))
-        image.setPicture(program.ImageBank().C("plim2").Picture());
+        image.setPicture(plim2->Picture());
     else
         image.setPicture(upright);
 }

@@ -5,6 +5,16 @@
 
 namespace vp {
 
+namespace {
+
+QString FaultText()
+{
+    return QStringLiteral("Aplikace Valdrinix Plim 1.0. porušila obecnou ochranu. Instalace není není platná. "
+                          "Ukončete program , nebo začněte instalovat znovu.");
+}
+
+} // namespace
+
 Form3::Form3(Program& p) : Screen(p.runtime(), Form3Def()), program(p)
 {
     bind<Form3>({
@@ -13,12 +23,6 @@ Form3::Form3(Program& p) : Screen(p.runtime(), Form3Def()), program(p)
         {"Command2", Event::Click, &Form3::Command2_Click},
         {"Form", Event::Unload, &Form3::Form_Unload},
     });
-}
-
-QString Form3::FaultText()
-{
-    return QStringLiteral("Aplikace Valdrinix Plim 1.0. porušila obecnou ochranu. Instalace není není platná. "
-                          "Ukončete program , nebo začněte instalovat znovu.");
 }
 
 void Form3::Form_Activate() { Label1->setCaption(FaultText()); }

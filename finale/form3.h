@@ -14,8 +14,6 @@ public:
     void Command2_Click();
     void Form_Unload();
 
-    static QString FaultText();
-
 private:
     Program& program;
     ControlRef Label1{*this, "Label1"};

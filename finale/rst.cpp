@@ -24,8 +24,6 @@ Rst::Rst(Program& p) : Screen(p.runtime(), RstDef()), program(p)
     });
 }
 
-QString Rst::Report() { return Text1 + Text2 + CR + Text3 + CR + CR + Text4 + CR + Text5 + CR; }
-
 void Rst::Form_Activate()
 {
     Control& label = *Label1;

@@ -13,8 +13,6 @@ public:
     void Form_Click();
     void Label1_Click();
 
-    static QString Report();
-
 private:
     Program& program;
     ControlRef Label1{*this, "Label1"};

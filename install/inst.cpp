@@ -11,6 +11,40 @@
 
 namespace vp {
 
+namespace {
+
+QString FileName(int c)
+{
+    static const std::array<const char*, 23> names = {
+        "Bezvýznamný_soubor", "Nezajímavý_soubor", "Nezajímavý_modul", "Doplňkový_modul", "Přídavný_modul",
+        "Modul", "Záložní_soubor", "Záložní_modul", "Doplněk", "Quorsova_galerie",
+        "Zbytečný_soubor", "Zbytečný_soubor", "Zbytečný_soubor",
+        "Zbytečný_modul", "Zbytečný_modul", "Zbytečný_modul",
+        "Generátor_chyb", "Generátor_chyb", "Generátor_chyb", "Generátor_chyb", "Generátor_chyb",
+        "Soubor_k_ničemu", "Soubor_k_ničemu",
+    };
+    return QString::fromUtf8(names.at(static_cast<std::size_t>(c)));
+}
+
+QString Extension(int e)
+{
+    static const std::array<const char*, 4> extensions = {".plm", ".exe", ".pll", ".quo"};
+    return QString::fromLatin1(extensions.at(static_cast<std::size_t>(e)));
+}
+
+QString WarningPrompt()
+{
+    return QStringLiteral("Na jednotce 'C:' zbývá pouze 000120kB volného místa. Na této jednotce se nachází Odpadkový koš o "
+                          "velikosti [?] kB. Chcete tento koš vysypat?");
+}
+
+QString RefusalPrompt()
+{
+    return QStringLiteral("Bohužel, tento koš nemůže být vysypán, protože je již využíván jinou aplikací.");
+}
+
+} // namespace
+
 Inst::Inst(Program& p) : Screen(p.runtime(), InstDef()), program(p)
 {
     bind<Inst>({
@@ -93,25 +127,6 @@ QString Inst::PrevedMNaHMS(const double& minutes)
     return Str(hours) + QStringLiteral(" h ") + Str(wholeMinutes) + QStringLiteral(" m ") + Str(seconds) + QStringLiteral(" s ");
 }
 
-QString Inst::FileName(int c)
-{
-    static const std::array<const char*, 23> names = {
-        "Bezvýznamný_soubor", "Nezajímavý_soubor", "Nezajímavý_modul", "Doplňkový_modul", "Přídavný_modul",
-        "Modul", "Záložní_soubor", "Záložní_modul", "Doplněk", "Quorsova_galerie",
-        "Zbytečný_soubor", "Zbytečný_soubor", "Zbytečný_soubor",
-        "Zbytečný_modul", "Zbytečný_modul", "Zbytečný_modul",
-        "Generátor_chyb", "Generátor_chyb", "Generátor_chyb", "Generátor_chyb", "Generátor_chyb",
-        "Soubor_k_ničemu", "Soubor_k_ničemu",
-    };
-    return QString::fromUtf8(names.at(static_cast<std::size_t>(c)));
-}
-
-QString Inst::Extension(int e)
-{
-    static const std::array<const char*, 4> extensions = {".plm", ".exe", ".pll", ".quo"};
-    return QString::fromLatin1(extensions.at(static_cast<std::size_t>(e)));
-}
-
 void Inst::Co()
 {
     Random& rnd = runtime.random();
@@ -121,17 +136,6 @@ void Inst::Co()
     const auto c = static_cast<int>(Int(static_cast<double>(rnd.Rnd()) * 23.0));
     const std::int16_t e = CInt(Int(static_cast<double>(rnd.Rnd()) * 4.0));
     lblCo->setCaption(FileName(c) + Str(number) + Extension(e));
-}
-
-QString Inst::WarningPrompt()
-{
-    return QStringLiteral("Na jednotce 'C:' zbývá pouze 000120kB volného místa. Na této jednotce se nachází Odpadkový koš o "
-                          "velikosti [?] kB. Chcete tento koš vysypat?");
-}
-
-QString Inst::RefusalPrompt()
-{
-    return QStringLiteral("Bohužel, tento koš nemůže být vysypán, protože je již využíván jinou aplikací.");
 }
 
 void Inst::Kos()

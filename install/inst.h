@@ -32,11 +32,6 @@ public:
     void Timer2_Timer();
     void Timer3_Timer();
 
-    static QString FileName(int nameIndex);
-    static QString Extension(int extensionIndex);
-    static QString WarningPrompt();
-    static QString RefusalPrompt();
-
 private:
     Program& program;
     ControlRef lblB{*this, "lblB"};

@@ -4,6 +4,8 @@
 
 namespace vp::Module1 {
 
+namespace {
+
 QString ExitRefusalPrompt()
 {
     const QString first = QStringLiteral("Systém nemůže automaticky ukončit tento program. Doporučuje se program ukončit standartním ukončovacím příkazem.");
@@ -12,6 +14,8 @@ QString ExitRefusalPrompt()
         ",,Co dělat v nesnázích'', a ,,Máte-li potíže při běhu programů pro MS-WINDOWS''.");
     return first + QLatin1Char('\r') + QLatin1Char('\r') + second;
 }
+
+} // namespace
 
 void ExitRefusal(MessageBoxes& boxes)
 {

@@ -5,7 +5,6 @@
 #include "core/screen.h"
 #include "core/theme.h"
 #include "core/text.h"
-#include "finale/rst.h"
 #include "fixture.h"
 
 #include <QApplication>
@@ -178,7 +177,7 @@ private slots:
         // The click opens a box; while it waits, 1000 ms pass: ten ticks are due,
         // none runs inside the click and none is queued for later.
         probe.onClick = [&] { h->setup.runtime().boxes().MsgBox(QStringLiteral("?"), mb::OkOnly); };
-        h->boxes.expect(ApplicationTitle, mb::OkOnly, [&] {
+        h->boxes.expect(texts::Application, mb::OkOnly, [&] {
             h->advance(1000);
             return mb::Ok;
         });
@@ -321,7 +320,7 @@ private slots:
         // The crash report keeps its address in one piece.
         Rst& rst = h->setup.Rst();
         QWidget* label = rst.C("Label1").widget();
-        const QString shown = labelLines(Rst::Report(), QFontMetricsF(label->font(), label), label->width());
+        const QString shown = labelLines(texts::CrashReport, QFontMetricsF(label->font(), label), label->width());
         QVERIFY2(shown.split(QLatin1Char('\n')).filter(QStringLiteral("x123456;vALdry0-NX000;H,335978/2'")).size() == 1, qPrintable(shown));
     }
 
@@ -375,7 +374,7 @@ private slots:
             QTest::keyClick(box, Qt::Key_Escape);
         });
         QCOMPARE(real.MsgBox(QStringLiteral("a\rb"), mb::RetryCancel), mb::Cancel);
-        QCOMPARE(title, ApplicationTitle);
+        QCOMPARE(title, texts::Application);
         captions.sort();
         QCOMPARE(captions, QStringList({"Opakovat", "Storno"}));
 

@@ -26,10 +26,6 @@ public:
     void Image1_Click();
     void cmdKonec_Click();
 
-    static QString LicenceHeading();
-    static QString BusyPrompt();
-    static QString ConfigurationText(int option);
-
 private:
     Program& program;
     std::array<ControlRef, 5> Frames{{{*this, "Frame1"}, {*this, "Frame2"}, {*this, "Frame3"}, {*this, "Frame4"}, {*this, "Frame5"}}};

@@ -157,6 +157,10 @@ bool choosePlatform(const char* programPath)
                      wayland);
         return true;
     }
+    if (!x && wayland) {
+        std::fprintf(stderr, "valdrynix-plim was asked for X11 (QT_QPA_PLATFORM=%s) but DISPLAY is not set\n", platform);
+        return false;
+    }
     if (!x) {
         std::fprintf(stderr,
                      "valdrynix-plim needs a graphical desktop and there is no display here (neither DISPLAY nor "

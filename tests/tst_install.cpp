@@ -101,7 +101,7 @@ private slots:
         while (inst.PercentDone < 60) {
             h->advance(800);
             const Colour fore = inst.C("lblPrcnt").ForeColor();
-            QCOMPARE(inst.C("lblPrcnt").Caption(), Str(inst.PercentDone) + QLatin1Char('%'));
+            QCOMPARE(inst.C("lblPrcnt").Caption(), QStringLiteral(" %1%").arg(inst.PercentDone)); // a blank before the number
             if (inst.PercentDone == 49) {
                 saw49 = true;
                 QCOMPARE(fore, inst.C("lblM").BackColor());

@@ -346,39 +346,11 @@ private:
         std::size_t kind = 0;
         while (r >= weights[kind])
             r -= weights[kind++];
-        switch (kind) {
-        case 0:
-            mouseButtons(pick(windows));
-            break;
-        case 1:
-            mouseMove(pick(windows));
-            break;
-        case 2:
-            key(pick(windows));
-            break;
-        case 3:
-            advance();
-            break;
-        case 4:
-            closeBox(pick(windows));
-            break;
-        case 5:
-            activate(windows);
-            break;
-        case 6:
-            begin(QStringLiteral("loop"), QStringLiteral("pending window-system events delivered"));
-            QCoreApplication::processEvents();
-            break;
-        case 7:
-            directClick();
-            break;
-        case 8:
-            middleClickTextBox();
-            break;
-        default:
-            outsideClipboard();
-            break;
-        }
+        const std::array<std::function<void()>, 10> events = {
+            [&] { mouseButtons(pick(windows)); }, [&] { mouseMove(pick(windows)); }, [&] { key(pick(windows)); }, [this] { advance(); },
+            [&] { closeBox(pick(windows)); },     [&] { activate(windows); },         [this] { deliverPending(); }, [this] { directClick(); },
+            [this] { middleClickTextBox(); },     [this] { outsideClipboard(); }};
+        events[kind]();
     }
 
     // Another application puts something on the clipboard and the selection,
@@ -744,9 +716,14 @@ private:
         } else if (what < 9) {
             activate(windows);
         } else {
-            begin(QStringLiteral("loop"), QStringLiteral("pending window-system events delivered"));
-            QCoreApplication::processEvents();
+            deliverPending();
         }
+    }
+
+    void deliverPending()
+    {
+        begin(QStringLiteral("loop"), QStringLiteral("pending window-system events delivered"));
+        QCoreApplication::processEvents();
     }
 
     // ------------------------------------------------------------ invariants

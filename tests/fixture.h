@@ -62,8 +62,18 @@ public:
     }
 };
 
+inline void verifyBoxes(const ScriptedBoxes& boxes)
+{
+    QVERIFY2(boxes.unexpected.isEmpty(), qPrintable(boxes.unexpected.join(QLatin1String("; "))));
+    QVERIFY2(boxes.expected.empty(), "a scripted message box was never shown");
+}
+
+// The whole program; when it goes, it checks that every box came as scripted.
 struct Harness {
     explicit Harness(double timeOfDay = 36000.0) : clock(timeOfDay) {}
+    ~Harness() { verifyBoxes(boxes); }
+    Harness(const Harness&) = delete;
+    Harness& operator=(const Harness&) = delete;
 
     VirtualClock clock;
     ScriptedBoxes boxes;
@@ -88,12 +98,5 @@ struct Harness {
     // Runs code the way a user's action would: through the gate.
     void act(const std::function<void()>& f) { setup.runtime().run(f); }
 };
-
-// Checks, in cleanup(), that every box came as scripted and none is left over.
-inline void verifyBoxes(const ScriptedBoxes& boxes)
-{
-    QVERIFY2(boxes.unexpected.isEmpty(), qPrintable(boxes.unexpected.join(QLatin1String("; "))));
-    QVERIFY2(boxes.expected.empty(), "a scripted message box was never shown");
-}
 
 } // namespace vp::test

@@ -175,27 +175,13 @@ struct Stats {
     int ends = 0;
     int completions = 0; // the bar reached 100 %
     int innerEvents = 0; // events while a box was open
-
-    void merge(const Stats& o)
-    {
-        for (const auto& [k, v] : o.events)
-            events[k] += v;
-        for (const auto& [k, v] : o.answers)
-            answers[k] += v;
-        screensSeen.unite(o.screensSeen);
-        pagesSeen.unite(o.pagesSeen);
-        lives += o.lives;
-        ends += o.ends;
-        completions += o.completions;
-        innerEvents += o.innerEvents;
-    }
 };
 
 // ---------------------------------------------------------------- the driver
 
 class Driver {
 public:
-    Driver(std::uint64_t seed, long long events) : m_seed(seed), m_rng(seed), m_budget(events)
+    Driver(std::uint64_t seed, long long events, Stats& stats) : m_seed(seed), m_rng(seed), m_budget(events), m_stats(stats)
     {
         trail.setSeed(seed);
         trail.clear();
@@ -231,7 +217,6 @@ public:
     }
 
     const QString& failure() const { return m_failure; }
-    const Stats& stats() const { return m_stats; }
     long long events() const { return m_event; }
     std::uint64_t digest() const { return m_digest; }
 
@@ -270,7 +255,7 @@ private:
         m_failure = QStringLiteral("seed %1, event %2 (program run %3): %4\nlast events:\n%5replay: VP_RANDOM_SEED=%1 VP_RANDOM_EVENTS=%2")
                         .arg(m_seed)
                         .arg(m_event)
-                        .arg(m_stats.lives)
+                        .arg(m_lives)
                         .arg(what, trail.text());
     }
 
@@ -328,6 +313,7 @@ private:
         m_closeWeight = pick(std::vector<int>{2, 10, 40});
         m_instWindow = nullptr;
         ++m_stats.lives;
+        ++m_lives;
         m_life->boxes.answer = [this](const QString& prompt, int style, const QString& title) { return answerBox(prompt, style, title); };
         m_life->setup.runtime().onNothingVisible = [this] {
             m_life->ended = true;
@@ -336,7 +322,7 @@ private:
                 fail(QStringLiteral("the program was told that nothing is visible while %1 is").arg(screenOf(visibleWindows().front())));
         };
         begin(QStringLiteral("launch"), QStringLiteral("run %1 at %2 s after midnight, generator state %3, close weight %4")
-                                            .arg(m_stats.lives)
+                                            .arg(m_lives)
                                             .arg(timeOfDay, 0, 'f', 3)
                                             .arg(m_life->random.state())
                                             .arg(m_closeWeight));
@@ -360,39 +346,11 @@ private:
         std::size_t kind = 0;
         while (r >= weights[kind])
             r -= weights[kind++];
-        switch (kind) {
-        case 0:
-            mouseButtons(pick(windows));
-            break;
-        case 1:
-            mouseMove(pick(windows));
-            break;
-        case 2:
-            key(pick(windows));
-            break;
-        case 3:
-            advance();
-            break;
-        case 4:
-            closeBox(pick(windows));
-            break;
-        case 5:
-            activate(windows);
-            break;
-        case 6:
-            begin(QStringLiteral("loop"), QStringLiteral("pending window-system events delivered"));
-            QCoreApplication::processEvents();
-            break;
-        case 7:
-            directClick();
-            break;
-        case 8:
-            middleClickTextBox();
-            break;
-        default:
-            outsideClipboard();
-            break;
-        }
+        const std::array<std::function<void()>, 10> events = {
+            [&] { mouseButtons(pick(windows)); }, [&] { mouseMove(pick(windows)); }, [&] { key(pick(windows)); }, [this] { advance(); },
+            [&] { closeBox(pick(windows)); },     [&] { activate(windows); },         [this] { deliverPending(); }, [this] { directClick(); },
+            [this] { middleClickTextBox(); },     [this] { outsideClipboard(); }};
+        events[kind]();
     }
 
     // Another application puts something on the clipboard and the selection,
@@ -541,39 +499,17 @@ private:
 
     void key(QWidget* window)
     {
+        // Weighted by repetition: Tab, Return, Space, Ctrl+V and letters come more often.
         static const std::vector<KeyPress> keys = {
-            {"Tab", Qt::Key_Tab},
-            {"Tab", Qt::Key_Tab},
-            {"Shift+Tab", Qt::Key_Backtab, Qt::ShiftModifier},
-            {"Return", Qt::Key_Return},
-            {"Return", Qt::Key_Return},
-            {"Enter", Qt::Key_Enter, Qt::KeypadModifier},
-            {"Escape", Qt::Key_Escape},
-            {"Space", Qt::Key_Space},
-            {"Space", Qt::Key_Space},
-            {"Left", Qt::Key_Left},
-            {"Right", Qt::Key_Right},
-            {"Up", Qt::Key_Up},
-            {"Down", Qt::Key_Down},
-            {"Home", Qt::Key_Home},
-            {"End", Qt::Key_End},
-            {"Ctrl+V", Qt::Key_V, Qt::ControlModifier},
-            {"Ctrl+V", Qt::Key_V, Qt::ControlModifier},
-            {"Shift+Insert", Qt::Key_Insert, Qt::ShiftModifier},
-            {"Ctrl+A", Qt::Key_A, Qt::ControlModifier},
-            {"Ctrl+Z", Qt::Key_Z, Qt::ControlModifier},
-            {"Ctrl+Shift+Z", Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier},
-            {"Ctrl+C", Qt::Key_C, Qt::ControlModifier},
-            {"Ctrl+X", Qt::Key_X, Qt::ControlModifier},
-            {"Delete", Qt::Key_Delete},
-            {"Backspace", Qt::Key_Backspace},
-            {"Backspace", Qt::Key_Backspace},
-            {"letter", Qt::Key_unknown},
-            {"letter", Qt::Key_unknown},
-            {"letter", Qt::Key_unknown},
-            {"Czech letter", Qt::Key_unknown},
-            {"Czech letter", Qt::Key_unknown},
-        };
+            {"Tab", Qt::Key_Tab}, {"Tab", Qt::Key_Tab}, {"Shift+Tab", Qt::Key_Backtab, Qt::ShiftModifier}, {"Return", Qt::Key_Return},
+            {"Return", Qt::Key_Return}, {"Enter", Qt::Key_Enter, Qt::KeypadModifier}, {"Escape", Qt::Key_Escape}, {"Space", Qt::Key_Space},
+            {"Space", Qt::Key_Space}, {"Left", Qt::Key_Left}, {"Right", Qt::Key_Right}, {"Up", Qt::Key_Up}, {"Down", Qt::Key_Down},
+            {"Home", Qt::Key_Home}, {"End", Qt::Key_End}, {"Ctrl+V", Qt::Key_V, Qt::ControlModifier}, {"Ctrl+V", Qt::Key_V, Qt::ControlModifier},
+            {"Shift+Insert", Qt::Key_Insert, Qt::ShiftModifier}, {"Ctrl+A", Qt::Key_A, Qt::ControlModifier}, {"Ctrl+Z", Qt::Key_Z, Qt::ControlModifier},
+            {"Ctrl+Shift+Z", Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier}, {"Ctrl+C", Qt::Key_C, Qt::ControlModifier},
+            {"Ctrl+X", Qt::Key_X, Qt::ControlModifier}, {"Delete", Qt::Key_Delete}, {"Backspace", Qt::Key_Backspace}, {"Backspace", Qt::Key_Backspace},
+            {"letter", Qt::Key_unknown}, {"letter", Qt::Key_unknown}, {"letter", Qt::Key_unknown}, {"Czech letter", Qt::Key_unknown},
+            {"Czech letter", Qt::Key_unknown}};
         static const QString latin = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,-_:\\/");
         static const QString czech = QStringLiteral("áčďéěíňóřšťúůýžÁČĎÉĚÍŇÓŘŠŤÚŮÝŽ");
 
@@ -617,22 +553,12 @@ private:
         return out;
     }
 
+    // 0, 40, 800 and 2000 ms (a tick of each timer) or any length up to 6 s.
     std::int64_t advanceLength()
     {
-        switch (between(0, 9)) {
-        case 0:
-            return 0;
-        case 1:
-        case 2:
-            return 40;
-        case 3:
-        case 4:
-            return 800;
-        case 5:
-            return 2000;
-        default:
-            return between(1, 6000);
-        }
+        static constexpr std::array<std::int64_t, 5> ticks = {0, 40, 40, 800, 800};
+        const int i = between(0, 9);
+        return i < 5 ? ticks[static_cast<std::size_t>(i)] : i == 5 ? 2000 : between(1, 6000);
     }
 
     void advance()
@@ -681,20 +607,8 @@ private:
     // indicator names if that one is shown, and otherwise keeps it.
     void checkBackdropHandedOver()
     {
-        Screen* named = nullptr;
-        switch (setup().ActiveDialog) {
-        case 1:
-            named = &setup().Form1();
-            break;
-        case 2:
-            named = &setup().Inst();
-            break;
-        case 3:
-            named = &setup().Form2();
-            break;
-        default:
-            break;
-        }
+        const std::array<Screen*, 4> dialogs = {nullptr, &setup().Form1(), &setup().Inst(), &setup().Form2()};
+        Screen* named = dialogs.at(static_cast<std::size_t>(setup().ActiveDialog));
         Screen* expected = named && named->isVisible() ? named : &setup().Background();
         const Screen* active = setup().runtime().activeScreen();
         if (active != expected)
@@ -802,9 +716,14 @@ private:
         } else if (what < 9) {
             activate(windows);
         } else {
-            begin(QStringLiteral("loop"), QStringLiteral("pending window-system events delivered"));
-            QCoreApplication::processEvents();
+            deliverPending();
         }
+    }
+
+    void deliverPending()
+    {
+        begin(QStringLiteral("loop"), QStringLiteral("pending window-system events delivered"));
+        QCoreApplication::processEvents();
     }
 
     // ------------------------------------------------------------ invariants
@@ -957,7 +876,8 @@ private:
     std::unique_ptr<Life> m_life;
     int m_closeWeight = 1;
     QString m_failure;
-    Stats m_stats;
+    Stats& m_stats; // shared by all seeds
+    int m_lives = 0;
     std::uint64_t m_digest = 14695981039346656037ULL;
     QPointer<QWidget> m_instWindow;
     float m_lastFill = -1;
@@ -1004,15 +924,13 @@ private slots:
         for (const std::uint64_t seed : seeds) {
             const qint64 started = timer.elapsed();
             qInfo("seed %llu: %lld events", static_cast<unsigned long long>(seed), perSeed);
-            Driver driver(seed, perSeed);
+            Driver driver(seed, perSeed, all);
             driver.run();
             QVERIFY2(driver.failure().isEmpty(), qPrintable(driver.failure()));
-            const Stats& st = driver.stats();
-            qInfo("seed %llu: %lld events in %lld ms, %d program runs (%d ended), %d full bars, %d boxes answered, %d events with a box open, digest %016llx",
-                  static_cast<unsigned long long>(seed), driver.events(), timer.elapsed() - started, st.lives, st.ends, st.completions,
-                  static_cast<int>(std::accumulate(st.answers.begin(), st.answers.end(), 0LL, [](long long n, const auto& a) { return n + a.second; })),
-                  st.innerEvents, static_cast<unsigned long long>(driver.digest()));
-            all.merge(st);
+            qInfo("seed %llu: %lld events in %lld ms, digest %016llx; so far %d program runs (%d ended), %d full bars, %d boxes answered, %d events with a box open",
+                  static_cast<unsigned long long>(seed), driver.events(), timer.elapsed() - started, static_cast<unsigned long long>(driver.digest()), all.lives,
+                  all.ends, all.completions, static_cast<int>(std::accumulate(all.answers.begin(), all.answers.end(), 0LL, [](long long n, const auto& a) { return n + a.second; })),
+                  all.innerEvents);
             ran += driver.events();
         }
         qInfo("%lld events in %lld ms", ran, timer.elapsed());

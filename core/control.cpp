@@ -1,5 +1,6 @@
 #include "control.h"
 
+#include "accessible.h"
 #include "clock.h"
 #include "theme.h"
 #include "widgets.h"
@@ -108,6 +109,7 @@ Control::Control(const ControlDef& def, QWidget* parent, std::function<void(Even
 
 Control::~Control()
 {
+    forgetControl(*this);
     m_raise = nullptr;
     if (m_widget) {
         // The window deletes its widgets later; nothing may call back meanwhile.
@@ -185,6 +187,7 @@ void Control::createWidget(QWidget* parent)
     case Kind::Timer:
         return;
     }
+    registerControl(*this);
     m_widget->setObjectName(QString::fromUtf8(m_def.name.data(), static_cast<qsizetype>(m_def.name.size())));
     m_widget->setFont(toQFont(m_def.font));
     const bool focusable = m_def.kind == Kind::CommandButton || m_def.kind == Kind::OptionButton || m_def.kind == Kind::TextBox;
@@ -271,6 +274,7 @@ void Control::setText(const QString& text)
         auto* w = static_cast<LabelWidget*>(m_widget.data());
         w->text = text;
         w->update();
+        accessibleTextChanged(*this);
         break;
     }
     case Kind::CommandButton:
@@ -303,14 +307,21 @@ void Control::place(float Control::*edge, float v)
 
 void Control::setLeft(float v) { place(&Control::m_left, v); }
 void Control::setTop(float v) { place(&Control::m_top, v); }
-void Control::setWidth(float v) { place(&Control::m_width, v); }
+void Control::setWidth(float v)
+{
+    place(&Control::m_width, v);
+    accessibleWidthChanged(*this);
+}
 void Control::setHeight(float v) { place(&Control::m_height, v); }
 
 void Control::setVisible(bool v)
 {
+    const bool shown = v && !m_visible;
     m_visible = v;
     if (m_widget)
         m_widget->setVisible(v);
+    if (shown)
+        accessibleFrameShown(*this);
 }
 
 void Control::setEnabled(bool v)
@@ -345,6 +356,7 @@ void Control::setPicture(PictureRef p)
 {
     m_picture = std::move(p);
     applyLook();
+    accessibleTextChanged(*this); // an image is named by what it shows
 }
 
 bool Control::Value() const

@@ -23,6 +23,8 @@ if [ "$with_tests" = 1 ]; then
   packages+=(
     # a private X server, window managers and tools that drive and watch it
     xvfb xauth openbox metacity xdotool x11-utils imagemagick xclip strace
+    # switches accessibility on in the offscreen unit test of what a screen reader hears
+    qt6-base-private-dev
     # the desktop's own checks of what `cmake --install` puts there, and the .deb
     desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
   )

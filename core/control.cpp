@@ -156,6 +156,7 @@ void Control::createWidget(QWidget* parent)
     }
     case Kind::OptionButton: {
         auto* w = new OptionWidget(parent);
+        w->tabIndex = m_def.tabIndex;
         QObject::connect(w, &QRadioButton::toggled, w, [raise](bool on) {
             if (on)
                 raise(Event::Click);

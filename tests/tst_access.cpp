@@ -322,6 +322,8 @@ private slots:
 
         // Down from the entry: the next option has the focus and, when one was
         // selected, is selected with its description; Tab then enters there.
+        // The arrows go by the application's focus, which only an active window has.
+        QVERIFY(QTest::qWaitForWindowActive(w.window()));
         entry->setFocus();
         QTest::keyClick(entry, Qt::Key_Down);
         const std::string nextName = selected == "optKon2" ? "optKon3" : selected == "optKon3" ? "optKon1" : "optKon2";

@@ -1,5 +1,7 @@
 #include "msgbox.h"
 
+#include "trace.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -92,7 +94,9 @@ int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& titl
         flags |= Qt::WindowCloseButtonHint;
     box.setWindowFlags(flags);
 
+    qCDebug(lcTrace) << "box: open" << qPrintable(title);
     box.exec();
+    qCDebug(lcTrace) << "box: closed" << qPrintable(title);
     for (const auto& [b, result] : made)
         if (box.clickedButton() == b)
             return result;

@@ -52,13 +52,14 @@ const Control* findInWindow(const QWidget* window, std::string_view name)
 }
 
 // Children in reading order, top to bottom and left to right, without the
-// pieces that are only drawn for the look.
+// pieces that are only drawn for the look. Only controls that still exist
+// count: a widget whose control has gone is on its way out.
 QList<QWidget*> presentedChildren(const QWidget* parent)
 {
     QList<QWidget*> out;
     for (QObject* o : parent->children()) {
         auto* w = qobject_cast<QWidget*>(o);
-        if (w && !w->isWindow() && !isDecoration(w))
+        if (w && !w->isWindow() && controlOf(w) && !isDecoration(w))
             out << w;
     }
     std::stable_sort(out.begin(), out.end(), [](const QWidget* a, const QWidget* b) {
@@ -309,13 +310,11 @@ void useOurInterface(QObject* o, bool ours)
     }();
     (void)installed;
     // An interface that the toolkit made before the object was ours (while a
-    // screen reader listens, widgets are asked about as they are made) goes,
-    // and so does one left over from a dead widget at the same address
-    // (Qt 6.4 can cache an interface while a widget is being destroyed).
-    if (!QAccessible::isActive())
+    // screen reader listens, widgets are asked about as they are made) goes.
+    if (!ours || !QAccessible::isActive())
         return;
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(o);
-    if (iface && (!iface->isValid() || iface->object() != o || (ours && !dynamic_cast<Ours*>(iface))))
+    if (iface && iface->isValid() && !dynamic_cast<Ours*>(iface))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
 }
 

@@ -113,7 +113,10 @@ Control::~Control()
     m_raise = nullptr;
     if (m_widget) {
         // The window deletes its widgets later; nothing may call back meanwhile.
-        QObject::disconnect(m_widget, nullptr, nullptr, nullptr);
+        // Only the widget's own connections go: the accessibility cache must
+        // still hear of its destruction, or a later widget at the same address
+        // would get this one's dead interface (a label a screen reader cannot read).
+        QObject::disconnect(m_widget, nullptr, m_widget, nullptr);
         if (auto* c = dynamic_cast<Clickable*>(m_widget.data()))
             c->raise = nullptr;
         if (auto* b = dynamic_cast<ButtonWidget*>(m_widget.data()))

@@ -302,7 +302,7 @@ QString pictureDescription(PictureId id)
 
 namespace {
 
-void useOurInterface(QObject* o, bool ours)
+void useOurInterface(QObject* o)
 {
     static const bool installed = [] {
         QAccessible::installFactory(&factory);
@@ -311,7 +311,7 @@ void useOurInterface(QObject* o, bool ours)
     (void)installed;
     // An interface that the toolkit made before the object was ours (while a
     // screen reader listens, widgets are asked about as they are made) goes.
-    if (!ours || !QAccessible::isActive())
+    if (!QAccessible::isActive())
         return;
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(o);
     if (iface && iface->isValid() && !dynamic_cast<Ours*>(iface))
@@ -327,7 +327,7 @@ void registerWindow(QWidget& window, const ScreenDef& def)
         windows().remove(o);
         pageTellers().remove(o);
     });
-    useOurInterface(&window, true);
+    useOurInterface(&window);
 }
 
 void registerControl(const Control& control)
@@ -336,7 +336,8 @@ void registerControl(const Control& control)
     if (!control.widget())
         return;
     controls().insert(control.widget(), &control);
-    useOurInterface(control.widget(), k == Kind::Label || k == Kind::Image || k == Kind::Frame);
+    if (k == Kind::Label || k == Kind::Image || k == Kind::Frame)
+        useOurInterface(control.widget());
 }
 
 void describeScreen(QWidget& window, const std::vector<std::unique_ptr<Control>>& built)

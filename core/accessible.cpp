@@ -1,8 +1,8 @@
 #include "accessible.h"
 
 #include "control.h"
-#include "msgbox.h"
 #include "pictures.h"
+#include "text.h"
 #include "widgets.h"
 
 #include <QAccessible>

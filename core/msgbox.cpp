@@ -1,5 +1,6 @@
 #include "msgbox.h"
 
+#include "text.h"
 #include "trace.h"
 
 #include <QCloseEvent>
@@ -10,14 +11,6 @@
 #include <vector>
 
 namespace vp {
-
-QString displayLines(const QString& text)
-{
-    QString out = text;
-    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return out;
-}
 
 namespace {
 

@@ -2,6 +2,7 @@
 // that the desktop's accessibility bridge reads), and where the keyboard alone
 // can go.
 #include "fixture.h"
+#include "texts.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
@@ -13,6 +14,7 @@
 
 using namespace vp;
 using namespace vp::test;
+namespace texts = vp::test::texts;
 
 namespace {
 
@@ -349,7 +351,7 @@ private slots:
             QTest::keyClick(focus(), Qt::Key_Space);
         }
         QVERIFY(w.C(nextName).Value());
-        QCOMPARE(w.C("txtKonf").Text(), Form1::ConfigurationText(nextName == "optKon2" ? 2 : 3));
+        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[nextName == "optKon2" ? 1 : 2]);
         w.C("cmdKonec").widget()->setFocus();
         QTest::keyClick(focus(), Qt::Key_Tab);
         QCOMPARE(focus(), w.C(nextName).widget());

@@ -1,5 +1,6 @@
 #include "control.h"
 
+#include "accessible.h"
 #include "clock.h"
 #include "theme.h"
 #include "widgets.h"
@@ -68,10 +69,14 @@ Control::Control(const ControlDef& def, QWidget* parent, std::function<void(Even
 
 Control::~Control()
 {
+    forgetControl(*this);
     m_raise = nullptr;
     if (m_widget) {
         // The window deletes its widgets later; nothing may call back meanwhile.
-        QObject::disconnect(m_widget, nullptr, nullptr, nullptr);
+        // Only the widget's own connections go: the accessibility cache must
+        // still hear of its destruction, or a later widget at the same address
+        // would get this one's dead interface (a label a screen reader cannot read).
+        QObject::disconnect(m_widget, nullptr, m_widget, nullptr);
         if (auto* c = dynamic_cast<Clickable*>(m_widget.data()))
             c->raise = nullptr;
         if (auto* b = dynamic_cast<ButtonWidget*>(m_widget.data()))
@@ -114,6 +119,7 @@ void Control::createWidget(QWidget* parent)
     }
     case Kind::OptionButton: {
         auto* w = new OptionWidget(parent);
+        w->tabIndex = m_def.tabIndex;
         QObject::connect(w, &QRadioButton::toggled, w, [raise](bool on) {
             if (on)
                 raise(Event::Click);
@@ -145,6 +151,7 @@ void Control::createWidget(QWidget* parent)
     case Kind::Timer:
         return;
     }
+    registerControl(*this);
     m_widget->setObjectName(QString::fromUtf8(m_def.name.data(), static_cast<qsizetype>(m_def.name.size())));
     m_widget->setFont(toQFont(m_def.font));
     const bool focusable = m_def.kind == Kind::CommandButton || m_def.kind == Kind::OptionButton || m_def.kind == Kind::TextBox;
@@ -231,6 +238,7 @@ void Control::setText(const QString& text)
         auto* w = static_cast<LabelWidget*>(m_widget.data());
         w->text = text;
         w->update();
+        accessibleTextChanged(*this);
         break;
     }
     case Kind::CommandButton:
@@ -263,14 +271,21 @@ void Control::place(float Control::*edge, float v)
 
 void Control::setLeft(float v) { place(&Control::m_left, v); }
 void Control::setTop(float v) { place(&Control::m_top, v); }
-void Control::setWidth(float v) { place(&Control::m_width, v); }
+void Control::setWidth(float v)
+{
+    place(&Control::m_width, v);
+    accessibleWidthChanged(*this);
+}
 void Control::setHeight(float v) { place(&Control::m_height, v); }
 
 void Control::setVisible(bool v)
 {
+    const bool shown = v && !m_visible;
     m_visible = v;
     if (m_widget)
         m_widget->setVisible(v);
+    if (shown)
+        accessibleFrameShown(*this);
 }
 
 void Control::setEnabled(bool v)
@@ -305,6 +320,7 @@ void Control::setPicture(PictureRef p)
 {
     m_picture = std::move(p);
     applyLook();
+    accessibleTextChanged(*this); // an image is named by what it shows
 }
 
 bool Control::Value() const

@@ -55,6 +55,15 @@ struct FontDef {
     friend constexpr bool operator==(const FontDef&, const FontDef&) = default;
 };
 
+// What assistive technology is told beyond what a control's kind and caption
+// say. Names refer to controls of the same screen.
+struct AccessDef {
+    std::string_view labelledBy = {}; // the label that introduces a text box or an option group
+    std::string_view barFill = {};    // a frame drawn as a progress bar: its fill and its track
+    std::string_view barTrack = {};
+    bool decoration = false;          // drawn for the look only: left out of the tree
+};
+
 // One control. Fields are in the order the tables read, so that definitions can
 // use designated initialisers and leave out whatever keeps its default.
 struct ControlDef {
@@ -79,6 +88,7 @@ struct ControlDef {
     PictureId mousePointer = PictureId::None;
     int interval = 0;                // timers, milliseconds
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0; // lines
+    AccessDef access = {};
 };
 
 struct ScreenDef {
@@ -94,6 +104,12 @@ struct ScreenDef {
     PictureId picture = PictureId::None;
     FontDef font = {};
     std::span<const ControlDef> controls = {};
+    // A window is announced as a dialog where it is one. A window without a
+    // title bar is announced by what it shows: a fixed name, or the first line
+    // of a label's caption (the label named here), never by its unseen title.
+    bool dialog = false;
+    std::string_view spokenName = {};
+    std::string_view spokenNameFrom = {};
 };
 
 } // namespace vp

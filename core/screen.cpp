@@ -1,5 +1,6 @@
 #include "screen.h"
 
+#include "accessible.h"
 #include "clock.h"
 #include "platform.h"
 #include "pictures.h"
@@ -173,9 +174,16 @@ void Runtime::windowActivatedByUser(Screen* s)
 void Runtime::screenClosed(Screen* s)
 {
     screenHidden(s);
-    const bool anyVisible = std::any_of(screens.begin(), screens.end(), [](const Screen* x) { return x->isVisible(); });
-    if (!anyVisible && onNothingVisible)
+    const auto visibleCount = std::count_if(screens.begin(), screens.end(), [](const Screen* x) { return x->isVisible(); });
+    if (visibleCount == 0 && onNothingVisible)
         onNothingVisible();
+    // The one window left takes the focus, even one that never takes it by
+    // itself (the backdrop): a keyboard user can then close it too.
+    if (visibleCount == 1) {
+        Screen* last = *std::find_if(screens.begin(), screens.end(), [](const Screen* x) { return x->isVisible(); });
+        if (last != m_active)
+            last->SetFocus();
+    }
 }
 
 // ---------------------------------------------------------------- screen
@@ -236,6 +244,7 @@ void Screen::build()
 {
     checkBindings();
     auto* w = new ScreenWindow(*this, m_def);
+    registerWindow(*w, m_def);
     m_window = w;
     w->setWindowTitle(QString::fromUtf8(m_def.title.data(), static_cast<qsizetype>(m_def.title.size())));
     if (m_def.icon != PictureId::None)
@@ -289,6 +298,7 @@ void Screen::build()
         QWidget::setTabOrder(m_tabOrder[i - 1]->widget(), m_tabOrder[i]->widget());
     for (ControlRef* r : m_refs)
         r->m_control = findControl(r->m_name, r->m_index);
+    describeScreen(*w, m_controls);
     m_placed = false;
     m_shownAt = QRect();
 }

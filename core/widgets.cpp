@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <algorithm>
+#include <vector>
 
 namespace vp {
 
@@ -72,6 +74,61 @@ void ButtonWidget::mouseMoveEvent(QMouseEvent* e)
     QPushButton::mouseMoveEvent(e);
     if (raise)
         raise(Event::MouseMove);
+}
+
+OptionWidget::OptionWidget(QWidget* parent) : QRadioButton(parent)
+{
+    connect(this, &QAbstractButton::toggled, this, [this] { settleTabStop(); });
+}
+
+// QRadioButton lets every option of a group take the Tab focus until one of
+// them gets the focus while selected, so Tab stopped at the first option and
+// then walked through the others.
+void OptionWidget::settleTabStop()
+{
+    std::vector<OptionWidget*> group;
+    if (parentWidget())
+        for (QObject* o : parentWidget()->children())
+            if (auto* option = dynamic_cast<OptionWidget*>(o))
+                group.push_back(option);
+    std::stable_sort(group.begin(), group.end(), [](const OptionWidget* a, const OptionWidget* b) { return a->tabIndex < b->tabIndex; });
+    OptionWidget* stop = nullptr;
+    for (OptionWidget* o : group)
+        if (o->isChecked())
+            stop = o;
+    for (OptionWidget* o : group)
+        if (!stop && o->hasFocus())
+            stop = o;
+    for (OptionWidget* o : group)
+        if (!stop && o->isEnabled())
+            stop = o;
+    for (OptionWidget* o : group)
+        o->setFocusPolicy(o == stop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void OptionWidget::focusInEvent(QFocusEvent* e)
+{
+    QRadioButton::focusInEvent(e);
+    settleTabStop();
+}
+
+void OptionWidget::focusOutEvent(QFocusEvent* e)
+{
+    QRadioButton::focusOutEvent(e);
+    settleTabStop();
+}
+
+void OptionWidget::showEvent(QShowEvent* e)
+{
+    QRadioButton::showEvent(e);
+    settleTabStop();
+}
+
+void OptionWidget::changeEvent(QEvent* e)
+{
+    QRadioButton::changeEvent(e);
+    if (e->type() == QEvent::EnabledChange)
+        settleTabStop();
 }
 
 FrameWidget::FrameWidget(QWidget* parent) : QFrame(parent)

@@ -75,12 +75,24 @@ protected:
 };
 
 // The whole rectangle of an option button selects it, not only its text.
+// The options of one container are one group for the keyboard too: Tab
+// enters it at the selected option (the first when none is) and leaves it
+// with the next Tab; the arrow keys move, and select, within it.
 class OptionWidget final : public QRadioButton {
 public:
-    using QRadioButton::QRadioButton;
+    explicit OptionWidget(QWidget* parent);
+    int tabIndex = 0; // the group's first option is the one with the lowest
 
 protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    // Lets only one option of the group be reached by Tab.
+    void settleTabStop();
 };
 
 class FrameWidget final : public QFrame {

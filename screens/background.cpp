@@ -17,6 +17,7 @@ const ScreenDef& BackgroundDef()
         .icon = PictureId::None,
         .back = rgb(0, 0, 255),
         .picture = PictureId::BackdropGradient,
+        .spokenName = "Pozadí instalace Valdrynix Plim 1.0.",
     };
     return def;
 }

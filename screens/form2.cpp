@@ -18,7 +18,8 @@ constexpr ControlDef controls[] = {
     {.kind = Kind::Image,
      .name = "Image1",
      .left = 600.0F, .top = 960.0F, .width = 480.0F, .height = 480.0F,
-     .picture = PictureId::ProductIcon},
+     .picture = PictureId::ProductIcon,
+     .access = {.decoration = true}}, // the text beside it names the product
     {.kind = Kind::Label,
      .name = "Label1",
      .left = 480.0F, .top = 240.0F, .width = 3735.0F, .height = 615.0F,
@@ -37,6 +38,7 @@ const ScreenDef& Form2Def()
         .clientHeight = 1875.0F,
         .icon = PictureId::ProductIcon,
         .controls = controls,
+        .dialog = true,
     };
     return def;
 }

@@ -33,6 +33,7 @@ const ScreenDef& Form3Def()
         .clientHeight = 1410.0F,
         .icon = PictureId::ProductIcon,
         .controls = controls,
+        .dialog = true,
     };
     return def;
 }

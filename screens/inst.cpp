@@ -24,7 +24,8 @@ constexpr ControlDef controls[] = {
     {.kind = Kind::Frame,
      .name = "Frame1",
      .left = 360.0F, .top = 1800.0F, .width = 4695.0F, .height = 975.0F,
-     .tabIndex = 0},
+     .tabIndex = 0,
+     .access = {.barFill = "lblM", .barTrack = "lblB"}},
     {.kind = Kind::Label,
      .name = "lblPrcnt",
      .container = "Frame1",
@@ -101,6 +102,7 @@ const ScreenDef& InstDef()
         .clientHeight = 3345.0F,
         .icon = PictureId::ProductIcon,
         .controls = controls,
+        .dialog = true,
     };
     return def;
 }

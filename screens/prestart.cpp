@@ -27,7 +27,8 @@ constexpr ControlDef controls[] = {
      .transparent = true,
      .fore = rgb(0, 0, 0),
      .font = splashFont,
-     .tabIndex = 0},
+     .tabIndex = 0,
+     .access = {.decoration = true}}, // the shadow of the white text
     // 30 twips wider than the window: cut off at the right edge.
     {.kind = Kind::Image,
      .name = "Image1",
@@ -49,6 +50,7 @@ const ScreenDef& PreStartDef()
         .taskbar = false,
         .icon = PictureId::None,
         .controls = controls,
+        .spokenName = "Valdrynix Plim 1.0.",
     };
     return def;
 }

@@ -32,6 +32,7 @@ const ScreenDef& RstDef()
         .back = rgb(0, 0, 192),
         .font = {.face = "Tengwar Quenya", .points = 8.25F}, // nothing draws text in it
         .controls = controls,
+        .spokenNameFrom = "Label1",
     };
     return def;
 }

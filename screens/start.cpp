@@ -36,6 +36,7 @@ const ScreenDef& StartDef()
         .clientHeight = 1830.0F,
         .icon = PictureId::ProductIcon,
         .controls = controls,
+        .dialog = true,
     };
     return def;
 }

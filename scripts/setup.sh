@@ -28,6 +28,9 @@ if [ "$with_tests" = 1 ]; then
     # (Python with python3-xlib, run by pytest) uses to drive and watch them
     xvfb xauth openbox metacity x11-utils x11-xserver-utils imagemagick xclip strace
     python3 python3-pytest python3-xlib
+    # what a screen reader hears: accessibility switched on in the offscreen unit
+    # test, and the desktop's accessibility bus read as a screen reader reads it
+    qt6-base-private-dev at-spi2-core python3-pyatspi
     # the desktop's own checks of what `cmake --install` puts there, and the .deb
     desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
     # the package tests: pytest, hardening-check (in devscripts), appstreamcli

@@ -272,7 +272,9 @@ private slots:
         QWidget* start = h->setup.Form1().C("cmdZpet").widget();
         QWidget* it = start;
         do {
-            if (it->focusPolicy() & Qt::TabFocus)
+            // Every control that takes the focus, in tab order; which option of
+            // a group Tab stops at is the option group's own business.
+            if (it->focusPolicy() != Qt::NoFocus)
                 chain << it->objectName();
             it = it->nextInFocusChain();
         } while (it != start);

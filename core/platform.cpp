@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -69,24 +71,56 @@ void traceWindowSystem()
 #endif
 }
 
+#ifdef VP_HAVE_XCB
+namespace {
+
+xcb_connection_t* x11()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return native ? native->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    xcb_atom_t a = XCB_ATOM_NONE;
+    if (r)
+        a = r->atom;
+    std::free(r);
+    return a;
+}
+
+// WM_NORMAL_HINTS as ICCCM lays it out: 18 numbers, the flags first and the
+// window gravity last.
+constexpr std::uint32_t PWinGravity = 1U << 9;
+constexpr std::uint32_t CenterGravity = 5;
+constexpr int SizeHintsLength = 18;
+
+void setGravity(xcb_connection_t* c, xcb_window_t id, std::uint32_t gravity)
+{
+    std::uint32_t hints[SizeHintsLength] = {};
+    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, SizeHintsLength), nullptr)) {
+        if (r->format == 32)
+            std::memcpy(hints, xcb_get_property_value(r), std::min<std::size_t>(sizeof hints, static_cast<std::size_t>(xcb_get_property_value_length(r))));
+        std::free(r);
+    }
+    hints[0] |= PWinGravity;
+    hints[SizeHintsLength - 1] = gravity;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, SizeHintsLength, hints);
+}
+
+} // namespace
+#endif
+
 void keepOffTaskbar(QWidget& window)
 {
 #ifdef VP_HAVE_XCB
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* c = x11();
     if (!c)
         return;
-    auto atom = [c](const char* name) {
-        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-        xcb_atom_t a = XCB_ATOM_NONE;
-        if (r)
-            a = r->atom;
-        std::free(r);
-        return a;
-    };
-    const xcb_atom_t state = atom("_NET_WM_STATE");
+    const xcb_atom_t state = atom(c, "_NET_WM_STATE");
     const auto id = static_cast<xcb_window_t>(window.winId());
     // Only while the window is unmapped may a client write its own state; the
     // atoms already there (Qt's, or ours from an earlier showing) stay.
@@ -98,7 +132,7 @@ void keepOffTaskbar(QWidget& window)
         }
         std::free(r);
     }
-    for (const xcb_atom_t skip : {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")})
+    for (const xcb_atom_t skip : {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER")})
         if (skip != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), skip) == atoms.end())
             atoms.push_back(skip);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(atoms.size()), atoms.data());
@@ -106,6 +140,42 @@ void keepOffTaskbar(QWidget& window)
 #else
     (void)window;
 #endif
+}
+
+QScreen* monitorOf(const QWidget* window)
+{
+    if (window) {
+        if (QScreen* s = QGuiApplication::screenAt(window->frameGeometry().center()))
+            return s;
+    }
+    return QGuiApplication::primaryScreen();
+}
+
+void fillMonitor(QWidget& window, QScreen& monitor)
+{
+    // The state goes first: a full-screen window keeps its size whatever is asked.
+    window.setWindowState(window.windowState() & ~Qt::WindowFullScreen);
+    window.setGeometry(monitor.geometry());
+    window.setWindowState(window.windowState() | Qt::WindowFullScreen);
+}
+
+void showCentred(QWidget& window)
+{
+#ifdef VP_HAVE_XCB
+    if (xcb_connection_t* c = x11()) {
+        const auto id = static_cast<xcb_window_t>(window.winId());
+        // Qt writes the size hints, with its own gravity, as it maps the
+        // window; the window manager must read ours. Holding the server keeps
+        // it from reading anything between the two.
+        xcb_grab_server(c);
+        window.show();
+        setGravity(c, id, CenterGravity);
+        xcb_ungrab_server(c);
+        xcb_flush(c);
+        return;
+    }
+#endif
+    window.show();
 }
 
 void noBusAutolaunch()

@@ -1,9 +1,26 @@
 // The few things the window system has to be told directly.
 #pragma once
 
+class QScreen;
 class QWidget;
 
 namespace vp {
+
+// The monitor a window is on: the one that holds the middle of its frame, or
+// the primary one where there is no window (or it lies off every monitor).
+QScreen* monitorOf(const QWidget* window);
+
+// Lets a window cover the whole of one monitor, panels included: full screen,
+// which every window manager puts over its panels (a window merely as large
+// as the screen is made a maximised one below them on some).
+void fillMonitor(QWidget& window, QScreen& monitor);
+
+// Shows a window whose client area was set centred on its monitor so that the
+// window manager centres its frame, title bar included, already on this first
+// map: the window's gravity says that the given position is the middle, not
+// the corner (win_gravity Center). No window manager needs to tell the frame's
+// size beforehand, and nothing moves once it is shown.
+void showCentred(QWidget& window);
 
 // Keeps a window's button off the taskbar (on X11; elsewhere nothing).
 void keepOffTaskbar(QWidget& window);

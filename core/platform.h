@@ -15,11 +15,12 @@ QScreen* monitorOf(const QWidget* window);
 // as the screen is made a maximised one below them on some).
 void fillMonitor(QWidget& window, QScreen& monitor);
 
-// Shows a window whose client area was set centred on its monitor so that the
-// window manager centres its frame, title bar included, already on this first
-// map: the window's gravity says that the given position is the middle, not
-// the corner (win_gravity Center). No window manager needs to tell the frame's
-// size beforehand, and nothing moves once it is shown.
+// Shows a window with a title bar whose client area was set centred on its
+// monitor so that its frame, title bar included, is centred already on this
+// first map and nothing moves afterwards: by the frame seen on an earlier
+// window or told by the window manager when asked, or else by the window's
+// gravity, which says that the given position is the middle, not the corner
+// (win_gravity Center; kwin neither tells the frame early nor moves later).
 void showCentred(QWidget& window);
 
 // Keeps a window's button off the taskbar (on X11; elsewhere nothing).

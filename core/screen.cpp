@@ -24,10 +24,6 @@ namespace vp {
 
 class ScreenWindow final : public QWidget {
 public:
-    // Set for a centred window with a title bar: where a window manager did
-    // not centre the frame itself, it is centred once it has been framed.
-    bool centreFrame = false;
-
     ScreenWindow(Screen& screen, const ScreenDef& def)
         : QWidget(nullptr, def.border == Border::None ? Qt::Window | Qt::FramelessWindowHint : Qt::Window),
           m_screen(screen),
@@ -68,20 +64,7 @@ protected:
         }
         if (e->type() == QEvent::WindowActivate)
             m_screen.runtime.windowActivatedByUser(&m_screen);
-        if (centreFrame && (e->type() == QEvent::Move || e->type() == QEvent::Show || e->type() == QEvent::WindowActivate))
-            centreWithinFrame();
         return QWidget::event(e);
-    }
-    void centreWithinFrame()
-    {
-        const QRect frame = frameGeometry(), client = geometry();
-        if (frame == client)
-            return; // not framed yet
-        centreFrame = false;
-        QRect target = frame;
-        target.moveCenter(monitorOf(this)->geometry().center()); // the whole monitor, panels included
-        if (target.topLeft() != frame.topLeft())
-            move(target.topLeft());
     }
     void mousePressEvent(QMouseEvent* e) override { m_pressed = e->button() == Qt::LeftButton; }
     void mouseReleaseEvent(QMouseEvent* e) override
@@ -355,9 +338,8 @@ bool Screen::place()
     }
     QRect r(QPoint(), m_window->size());
     r.moveCenter(monitor->geometry().center()); // the whole monitor, panels included
-    m_window->setGeometry(r); // the client area; its frame follows by the gravity
-    m_window->centreFrame = m_def.border == Border::Sizable;
-    return true;
+    m_window->setGeometry(r); // the client area; showCentred() centres the frame
+    return m_def.border == Border::Sizable;
 }
 
 void Screen::Hide()

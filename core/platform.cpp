@@ -147,6 +147,47 @@ void keepOffTaskbar(QWidget& window)
 #endif
 }
 
+namespace {
+
+// Tiling window managers know no hint that asks for floating; they are known
+// by the name their check window gives (sway's Xwayland: "wlroots wm").
+bool tilingWindowManager()
+{
+#ifdef VP_HAVE_XCB
+    static const bool tiling = [] {
+        xcb_connection_t* c = x11();
+        if (!c)
+            return false;
+        const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const xcb_atom_t check = atom(c, "_NET_SUPPORTING_WM_CHECK");
+        xcb_window_t wm = XCB_WINDOW_NONE;
+        if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, scr->root, check, XCB_ATOM_WINDOW, 0, 1), nullptr)) {
+            if (r->format == 32 && xcb_get_property_value_length(r) == 4)
+                wm = *static_cast<const xcb_window_t*>(xcb_get_property_value(r));
+            std::free(r);
+        }
+        QByteArray name;
+        if (wm != XCB_WINDOW_NONE)
+            if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, wm, atom(c, "_NET_WM_NAME"), XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr)) {
+                name = QByteArray(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+                std::free(r);
+            }
+        return name == "wlroots wm" || name == "i3";
+    }();
+    return tiling;
+#else
+    return false;
+#endif
+}
+
+} // namespace
+
+void floatOnTilingDesktop(QWidget& window)
+{
+    if (tilingWindowManager())
+        window.setFixedSize(window.size());
+}
+
 QScreen* monitorOf(const QWidget* window)
 {
     if (window) {
@@ -158,6 +199,11 @@ QScreen* monitorOf(const QWidget* window)
 
 void fillMonitor(QWidget& window, QScreen& monitor)
 {
+    if (tilingWindowManager()) {
+        window.setFixedSize(monitor.geometry().size());
+        window.setGeometry(monitor.geometry());
+        return;
+    }
     // The state goes first: a full-screen window keeps its size whatever is asked.
     window.setWindowState(window.windowState() & ~Qt::WindowFullScreen);
     window.setGeometry(monitor.geometry());

@@ -12,8 +12,16 @@ QScreen* monitorOf(const QWidget* window);
 
 // Lets a window cover the whole of one monitor, panels included: full screen,
 // which every window manager puts over its panels (a window merely as large
-// as the screen is made a maximised one below them on some).
+// as the screen is made a maximised one below them on some). A tiling
+// window manager draws nothing but a full-screen window's own transients over
+// it, so there the window is instead a floating one as large as the monitor.
 void fillMonitor(QWidget& window, QScreen& monitor);
+
+// A tiling window manager (sway, i3) tiles every window that it does not take
+// for a dialog; a window of fixed size is one. There every window of the
+// program is fixed at its size, so that it floats where it is placed; other
+// window managers keep their frames the user can drag. Before the first map.
+void floatOnTilingDesktop(QWidget& window);
 
 // Shows a window with a title bar whose client area was set centred on its
 // monitor so that its frame, title bar included, is centred already on this

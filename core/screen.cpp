@@ -327,6 +327,7 @@ bool Screen::place()
         fillMonitor(*m_window, *monitor);
         return false;
     }
+    floatOnTilingDesktop(*m_window);
     if (!m_def.centred)
         return false;
     // A window shown again goes back where it was. Asked for by its frame:

@@ -23,6 +23,11 @@ if [ "$with_tests" = 1 ]; then
   packages+=(
     # a private X server, window managers and tools that drive and watch it
     xvfb xauth openbox metacity xdotool x11-utils imagemagick xclip strace
+    # the desktops most people run: GNOME's mutter, KDE's kwin (with its breeze
+    # title bars), Xfce's xfwm4 (with xfconfd), sway; Xwayland, session buses,
+    # monitors split with xrandr, a panel drawn with python3-xlib
+    mutter kwin-x11 kwin-wayland breeze xfwm4 xfconf sway xwayland dbus-x11 dbus-daemon
+    x11-xserver-utils python3-xlib util-linux
     # the desktop's own checks of what `cmake --install` puts there, and the .deb
     desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
   )

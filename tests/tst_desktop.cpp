@@ -147,6 +147,14 @@ bool isActive(Screen& s)
     return !list.empty() && list.front() == idOf(s);
 }
 
+// What the window manager says it supports (_NET_SUPPORTED).
+bool supports(const char* name)
+{
+    const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(x11())).data;
+    const auto atoms = atomList(scr->root, "_NET_SUPPORTED");
+    return std::find(atoms.begin(), atoms.end(), atom(name)) != atoms.end();
+}
+
 QString rectText(const QRect& r) { return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
 
 // A panel along the bottom edge (KDE's) or the top (GNOME's top bar), as a
@@ -213,6 +221,8 @@ private slots:
         };
         const auto gone = [&](Screen& screen, const char* when) { QVERIFY2(QTest::qWaitFor([&] { return withdrawn(screen); }, 5000), when); };
 
+        if (!supports("_NET_WM_STATE_SKIP_TASKBAR"))
+            QSKIP("this window manager keeps no taskbar (sway)");
         s.launch();
         shownWithoutButton(s.PreStart(), "splash");
         h->advance(2000);
@@ -253,6 +263,8 @@ private slots:
     {
         QScreen* screen = QGuiApplication::primaryScreen();
         const QRect whole = screen->geometry();
+        if (!supports("_NET_WORKAREA"))
+            QSKIP("this window manager leaves no room for panels (sway)");
         Panel panel(40);
         QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != whole; }, 5000), "the panel changes the work area");
 
@@ -293,6 +305,8 @@ private slots:
     {
         QScreen* screen = QGuiApplication::primaryScreen();
         const QRect whole = screen->geometry();
+        if (!supports("_NET_WORKAREA"))
+            QSKIP("this window manager leaves no room for panels (sway)");
         Panel panel(32, true);
         QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != whole; }, 5000), "the panel changes the work area");
 
@@ -322,6 +336,30 @@ private slots:
         inFront(s.Form2(), "completion dialog");
         QTest::mouseClick(s.Form2().C("Command1").widget(), Qt::LeftButton);
         fills(s.Rst(), "crash screen");
+    }
+
+    // On any desktop, a tiling one too: the splash and the prompt float
+    // centred, the backdrop covers the screen and the wizard floats centred in
+    // front of it, active.
+    void startUpToTheWizard()
+    {
+        const QRect whole = QGuiApplication::primaryScreen()->geometry();
+        const auto centred = [&](Screen& w, const char* name) {
+            QVERIFY2(QTest::qWaitFor([&] { return managed(w); }, 5000), name);
+            QTest::qWait(200);
+            const QPoint d = frameOf(w).center() - whole.center();
+            QVERIFY2(std::max(std::abs(d.x()), std::abs(d.y())) <= 2, qPrintable(QStringLiteral("%1 at %2").arg(QLatin1String(name), rectText(frameOf(w)))));
+        };
+        Setup& s = h->setup;
+        s.launch();
+        centred(s.PreStart(), "splash");
+        h->advance(2000);
+        centred(s.Start(), "prompt");
+        QTest::mouseClick(s.Start().C("Command1").widget(), Qt::LeftButton);
+        QVERIFY2(QTest::qWaitFor([&] { return managed(s.Background()) && clientOf(s.Background()) == whole; }, 5000),
+                 qPrintable(QStringLiteral("backdrop at %1").arg(rectText(clientOf(s.Background())))));
+        centred(s.Form1(), "wizard");
+        QVERIFY2(QTest::qWaitFor([&] { return isActive(s.Form1()) && stackingIndex(s.Form1()) > stackingIndex(s.Background()); }, 5000), "wizard in front");
     }
 
     // A dialog hidden and shown again comes back where it was, on every

@@ -1,4 +1,4 @@
-// Valdrynix Plim 1.0. setup. Takes no command line; everything is simulated.
+// Valdrynix Plim 1.0. setup. Takes no command line (arguments are ignored); everything is simulated.
 #include "app/program.h"
 #include "app/translations.h"
 #include "core/clock.h"
@@ -15,7 +15,12 @@ int main(int argc, char* argv[])
     if (!vp::choosePlatform(argv[0]))
         return 1;
     vp::noBusAutolaunch();
-    QApplication app(argc, argv);
+    // The program has no options, and Qt gets none of the command line either
+    // (no -display, no -platform): whatever is given there is ignored.
+    (void)argc;
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("valdrynix-plim"));
     // Lets a desktop match the windows to the menu entry and its icon.

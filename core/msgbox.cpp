@@ -1,6 +1,7 @@
 #include "msgbox.h"
 
 #include "platform.h"
+#include "trace.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -110,7 +111,9 @@ int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& titl
         flags |= Qt::WindowCloseButtonHint;
     box.setWindowFlags(flags);
 
+    qCDebug(lcTrace) << "box: open" << qPrintable(title);
     box.exec();
+    qCDebug(lcTrace) << "box: closed" << qPrintable(title);
     for (const auto& [b, result] : made)
         if (box.clickedButton() == b)
             return result;

@@ -4,6 +4,8 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -19,6 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #ifdef VP_HAVE_XCB
@@ -310,24 +314,64 @@ void noBusAutolaunch()
 
 bool choosePlatform(const char* programPath)
 {
-    const auto set = [](const char* name) {
+    const auto value = [](const char* name) {
         const char* v = std::getenv(name);
-        return v && *v;
+        return v && *v ? v : nullptr;
     };
-    if (set("QT_QPA_PLATFORM"))
+    const char* platform = value("QT_QPA_PLATFORM");
+    const char* x = value("DISPLAY");
+    const char* wayland = value("WAYLAND_DISPLAY");
+    if (platform && std::strncmp(platform, "xcb", 3) != 0)
         return true;
-    if (set("WAYLAND_DISPLAY") && set("DISPLAY")) {
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    if (!platform && !x && wayland) {
+        // The compositor's socket: WAYLAND_DISPLAY itself, or that name in XDG_RUNTIME_DIR.
+        const char* runtime = value("XDG_RUNTIME_DIR");
+        const std::string socket = wayland[0] == '/' ? std::string(wayland) : std::string(runtime ? runtime : "") + "/" + wayland;
+        struct stat st {};
+        if ((wayland[0] != '/' && !runtime) || stat(socket.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) {
+            std::fprintf(stderr, "valdrynix-plim cannot reach the Wayland display \"%s\" that WAYLAND_DISPLAY names (no "
+                                 "compositor's socket %s) and DISPLAY is not set\n", wayland, socket.c_str());
+            return false;
+        }
+        // Qt's own choice there is a native Wayland client, through its Wayland plugin (qt6-wayland).
+        const QDir plugins(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+        if (plugins.entryList({QStringLiteral("libqwayland*.so")}, QDir::Files).isEmpty()) {
+            std::fprintf(stderr,
+                         "valdrynix-plim cannot show its windows on the Wayland display \"%s\": Qt's Wayland support "
+                         "(qt6-wayland) is not installed and DISPLAY is not set; run it through Xwayland (on a "
+                         "desktop that provides it, DISPLAY is set)\n",
+                         wayland);
+            return false;
+        }
+        std::fprintf(stderr,
+                     "valdrynix-plim: on Wayland (WAYLAND_DISPLAY=%s, no DISPLAY) a program cannot place its windows, "
+                     "keep the backdrop below the others or keep its windows off the taskbar, so this is not the whole "
+                     "show; for that, run it through Xwayland (on a desktop that provides it, DISPLAY is set)\n",
+                     wayland);
         return true;
     }
-    if (set("DISPLAY") || set("WAYLAND_DISPLAY"))
-        return true;
-    std::fprintf(stderr,
-                 "valdrynix-plim needs a graphical desktop and there is no display here (neither DISPLAY nor "
-                 "WAYLAND_DISPLAY is set), so start it from a desktop session or on a virtual screen: "
-                 "xvfb-run -s \"-screen 0 1024x768x24\" %s\n",
-                 programPath);
-    return false;
+    if (!x) {
+        std::fprintf(stderr,
+                     "valdrynix-plim needs a graphical desktop and there is no display here (neither DISPLAY nor "
+                     "WAYLAND_DISPLAY is set), so start it from a desktop session or on a virtual screen: "
+                     "xvfb-run -s \"-screen 0 1024x768x24\" %s\n",
+                     programPath);
+        return false;
+    }
+#ifdef VP_HAVE_XCB
+    // Qt would abort on a display it cannot open; say which one it was instead.
+    xcb_connection_t* c = xcb_connect(x, nullptr);
+    const bool reached = xcb_connection_has_error(c) == 0;
+    xcb_disconnect(c);
+    if (!reached) {
+        std::fprintf(stderr, "valdrynix-plim cannot reach the X display \"%s\" that DISPLAY names (it is not there, or "
+                             "it does not let this user in)\n", x);
+        return false;
+    }
+#endif
+    if (!platform && wayland)
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    return true;
 }
 
 } // namespace vp

@@ -36,7 +36,9 @@ void keepOffTaskbar(QWidget& window);
 
 // Where no platform was chosen and an X server is there too, prefer it over a
 // Wayland compositor: centring windows and handing the focus back need it.
-// Returns false, having said why on stderr, when there is no display at all.
+// Returns false, having said why in one line on stderr, when there is no
+// display at all or the X display that DISPLAY names cannot be reached. On
+// Wayland alone it says in one line what is lost there, and goes on.
 bool choosePlatform(const char* programPath);
 
 // Where the desktop has no session bus, keeps D-Bus from starting one: libdbus

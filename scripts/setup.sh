@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Installs what the program needs on Debian 12 (as root, or through sudo),
 # then configures and builds into the given folder. With --tests it also
-# installs what the tests and the package checks need.
-# Usage: scripts/setup.sh [--tests] BUILD_DIR [extra cmake arguments]
+# installs what the tests and the package checks need; with --package what
+# building the Debian package needs, and the build is a release build without
+# the tests and the benchmarks, whose warnings do not stop it.
+# Usage: scripts/setup.sh [--tests|--package] BUILD_DIR [extra cmake arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 with_tests=0
-if [ "${1:-}" = --tests ]; then
-  with_tests=1
-  shift
-fi
+with_package=0
+case "${1:-}" in
+  --tests) with_tests=1; shift ;;
+  --package) with_package=1; shift ;;
+esac
 
 # Building and running: the compiler and build tools, Qt, the fonts the
 # screens draw with, and Qt's Czech translation of the standard widgets.
@@ -21,16 +24,23 @@ packages=(
 )
 if [ "$with_tests" = 1 ]; then
   packages+=(
-    # a private X server, window managers and tools that drive and watch it
-    xvfb xauth openbox metacity xdotool x11-utils imagemagick xclip strace
+    # a private X server, window managers, and what the desktop test driver
+    # (Python with python3-xlib, run by pytest) uses to drive and watch them
+    xvfb xauth openbox metacity x11-utils x11-xserver-utils imagemagick xclip strace
+    python3 python3-pytest python3-xlib
     # the desktops most people run: GNOME's mutter, KDE's kwin (with its breeze
-    # title bars), Xfce's xfwm4 (with xfconfd), sway; Xwayland, session buses,
-    # monitors split with xrandr, a panel drawn with python3-xlib
-    mutter kwin-x11 kwin-wayland breeze xfwm4 xfconf sway xwayland dbus-x11 dbus-daemon
-    x11-xserver-utils python3-xlib util-linux
+    # title bars), Xfce's xfwm4 (with xfconfd), sway; Xwayland and session buses
+    mutter kwin-x11 kwin-wayland breeze xfwm4 xfconf sway xwayland dbus-daemon dbus-x11
     # the desktop's own checks of what `cmake --install` puts there, and the .deb
     desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
+    # the package tests: pytest, hardening-check (in devscripts), appstreamcli
+    # compose, and Qt's Wayland platform for the start-up line on Wayland alone
+    python3-pytest devscripts appstream-compose qt6-wayland
   )
+fi
+if [ "$with_package" = 1 ]; then
+  # CPack's Debian generator: dpkg-shlibdeps and dpkg-deb, and file to find the programs
+  packages+=(dpkg-dev file git)
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -46,5 +56,8 @@ fi
 
 build=${1:?build folder}
 shift
+if [ "$with_package" = 1 ]; then
+  set -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DVP_WERROR=OFF "$@"
+fi
 cmake -S . -B "$build" -G Ninja "$@" >/dev/null
 cmake --build "$build"

@@ -1,7 +1,7 @@
 // What only a real desktop can tell: taskbar buttons, placement on a screen
 // with a panel, and which windows are mapped. Runs the program on virtual time
 // but on a real X server under a real window manager (tests/desktop.sh).
-#include "fixture.h"
+#include "tests/fixture.h"
 
 #include <QApplication>
 #include <QScreen>

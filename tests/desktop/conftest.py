@@ -1,0 +1,111 @@
+"""Settings and shared pieces of the desktop tests.
+
+Each test module is one journey of a user: its steps are test functions that
+run in order on one desktop with one program. When a step fails, the screen
+is saved as STEP.failure.png beside the program's trace (program.log), and the
+steps after it are skipped: they would only report the same fault again.
+"""
+
+from __future__ import annotations
+
+import re
+from pathlib import Path
+
+import pytest
+
+from plim import Plim, load_layout
+from x11 import Rect
+from xsession import Session, parse_monitors
+
+
+def pytest_addoption(parser):
+    g = parser.getgroup("desktop")
+    g.addoption("--program", help="the valdrynix-plim executable")
+    g.addoption("--layout-tool", help="the layout tool of the same build")
+    g.addoption("--wm", default="openbox", help="window manager: openbox, metacity, ...")
+    g.addoption("--panel", default=None, help="a dock along one edge, e.g. top:32")
+    g.addoption("--screen", default="1024x768")
+    g.addoption("--monitors", default=None, help="e.g. 1024x768+0+0,1280x1024+1024+0")
+    g.addoption("--bus", action="store_true", help="a session bus of the desktop's own")
+    g.addoption("--strace", action="store_true", help="the program under strace")
+    g.addoption("--stage-from", default=None, help="a build folder to stage with cmake --install")
+    g.addoption("--outdir", default=None, help="screenshots and logs (default: a new folder in /tmp)")
+
+
+@pytest.fixture(scope="module")
+def opts(request):
+    return request.config.option
+
+
+@pytest.fixture(scope="module")
+def outdir(request, opts, tmp_path_factory) -> Path:
+    base = Path(opts.outdir) if opts.outdir else tmp_path_factory.mktemp("desktop")
+    d = base / request.module.__name__
+    d.mkdir(parents=True, exist_ok=True)
+    for old in d.glob("*"):
+        if old.is_file():
+            old.unlink()
+    return d
+
+
+@pytest.fixture(scope="module")
+def layout(opts) -> dict:
+    if not opts.layout_tool:
+        pytest.fail("--layout-tool is needed")
+    return load_layout(opts.layout_tool)
+
+
+@pytest.fixture(scope="module")
+def session(opts, outdir):
+    w, h = (int(v) for v in opts.screen.split("x"))
+    monitors = parse_monitors(opts.monitors) if opts.monitors else None
+    with Session(opts.wm, (w, h), opts.panel, monitors, opts.bus, outdir) as s:
+        print(f"\n# {opts.wm} on {s.display}, screenshots and logs in {outdir}")
+        yield s
+
+
+@pytest.fixture(scope="module")
+def plim(session, opts, outdir):
+    if not opts.program:
+        pytest.fail("--program is needed")
+    p = Plim(session, opts.program, outdir, strace=opts.strace)
+    yield p
+    p.kill()
+
+
+# ---- one journey: steps in order, the rest skipped after a failure
+
+_failed: dict[str, str] = {}
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    rep = outcome.get_result()
+    if rep.when == "call" and rep.failed:
+        _failed.setdefault(item.module.__name__, item.name)
+        session = item.funcargs.get("session")
+        if session is not None and session.desk is not None:
+            shot = Path(item.funcargs["outdir"]) / (re.sub(r"\W+", "-", item.name) + ".failure.png")
+            try:
+                session.desk.screenshot(shot)
+                rep.sections.append(("failure", f"screenshot {shot}; the program's trace in {shot.parent}/program.log"))
+            except Exception as e:  # the screen may be gone with the server
+                rep.sections.append(("failure", f"no screenshot: {e}"))
+
+
+def pytest_runtest_setup(item):
+    first = _failed.get(item.module.__name__)
+    if first and getattr(item.module, "JOURNEY", False):
+        pytest.skip(f"after the failed step {first}")
+
+
+# ---- the screen as the checks measure it
+
+def monitor_of(session: Session, r: Rect) -> Rect:
+    """The monitor that holds most of r."""
+    def overlap(m: Rect) -> int:
+        w = min(r.x + r.w, m.x + m.w) - max(r.x, m.x)
+        h = min(r.y + r.h, m.y + m.h) - max(r.y, m.y)
+        return max(w, 0) * max(h, 0)
+    return max(session.monitor_rects(), key=overlap)

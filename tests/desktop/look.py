@@ -1,0 +1,113 @@
+"""What a user sees of the program's windows, as assertions with a reason.
+Every one names what it found when it fails."""
+
+from __future__ import annotations
+
+import time
+
+from plim import Plim
+from x11 import Picture, Rect, wait_until
+
+
+def client(p: Plim, w: int) -> Rect:
+    r = p.desk.client_rect(w)
+    assert r is not None, "the window is gone"
+    return r
+
+
+def frame(p: Plim, w: int) -> Rect:
+    r = p.desk.frame_rect(w)
+    assert r is not None, "the window is gone"
+    return r
+
+
+def has_size(p: Plim, w: int, size: tuple[int, int]) -> None:
+    c = client(p, w)
+    assert (c.w, c.h) == tuple(size), f"client area is {c.w}x{c.h}, not {size[0]}x{size[1]}"
+
+
+def borderless(p: Plim, w: int) -> None:
+    c, f = client(p, w), frame(p, w)
+    assert c == f, f"frame {f} around client {c}"
+
+
+def framed(p: Plim, w: int) -> None:
+    c, f = client(p, w), frame(p, w)
+    assert c.y - f.y >= 10, f"frame {f} around client {c}: no title bar"
+
+
+def centred(p: Plim, w: int, on: Rect, within: int = 2) -> None:
+    """The whole window, frame included, in the middle of `on` (a monitor)."""
+    f = frame(p, w)
+    fx, fy = f.centre2
+    mx, my = on.centre2
+    assert abs(fx - mx) <= 2 * within and abs(fy - my) <= 2 * within, \
+        f"frame {f} (client {client(p, w)}) is not centred on {on}"
+
+
+def covers(p: Plim, w: int, on: Rect) -> None:
+    c = client(p, w)
+    assert c == on, f"client {c}, not the whole of {on}"
+
+
+def title_is(p: Plim, w: int, title: str) -> None:
+    t = p.desk.title(w)
+    assert t == title, f"the title bar reads \"{t}\""
+
+
+def only_visible(p: Plim, *ws: int) -> None:
+    assert sorted(p.visible()) == sorted(ws), f"visible: {p.describe()}"
+
+
+def is_active(p: Plim, w: int) -> bool:
+    return p.desk.active() == w
+
+
+def wait_active(p: Plim, w: int, timeout: float = 3.0) -> None:
+    if not wait_until(lambda: is_active(p, w), timeout):
+        a = p.desk.active()
+        raise AssertionError(f"the active window is \"{p.desk.title(a)}\" ({a:#x}, process {p.desk.pid(a)}), "
+                             f"not \"{p.desk.title(w)}\"")
+
+
+def wait_in_front(p: Plim, w: int, timeout: float = 3.0) -> None:
+    """Active, and the topmost of the windows the window manager stacks."""
+    wait_active(p, w, timeout)
+    ok = wait_until(lambda: (p.desk.stacking() or [0])[-1] == w, timeout)
+    top = (p.desk.stacking() or [0])[-1]
+    assert ok, f"the topmost window is \"{p.desk.title(top)}\", not \"{p.desk.title(w)}\""
+
+
+def wait_gone(p: Plim, w: int, timeout: float = 3.0) -> None:
+    assert wait_until(lambda: w not in p.visible(), timeout), f"\"{p.desk.title(w)}\" is still there"
+
+
+def foreign_windows(p: Plim) -> list[str]:
+    """Managed windows of any other process on our display."""
+    out = []
+    for w in p.desk.client_list():
+        pid = p.desk.pid(w)
+        if pid != p.pid and p.desk.title(w) != "panel":
+            out.append(f"{w:#x} [{p.desk.title(w)}] of process {pid}")
+    return out
+
+
+# ---- pictures of parts of a window
+
+def region(p: Plim, w: int, r: Rect) -> Picture:
+    """What the screen shows of r, in client coordinates of window w."""
+    c = client(p, w)
+    return p.desk.grab(Rect(c.x + r.x, c.y + r.y, r.w, r.h))
+
+
+def settle(p: Plim, w: int, r: Rect, timeout: float = 3.0) -> Picture:
+    """The region once two looks a moment apart agree (the program has drawn)."""
+    last = region(p, w, r)
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        time.sleep(0.15)
+        now = region(p, w, r)
+        if now.differing(last) == 0:
+            return now
+        last = now
+    return last

@@ -1,0 +1,534 @@
+"""One whole pass through the program on a real desktop, in real time, driven
+as a user drives it: splash, prompt, wizard with pasting, installation (about
+196 ticks of 0.8 s), the waste bin, completion, crash screen, fault dialog and
+back to the prompt; then out by closing the last window.
+
+Times are judged on the program's own clock (its trace), never on how fast
+this driver looks, so a busy machine slows the pass but does not fail it."""
+
+from __future__ import annotations
+
+import subprocess
+import time
+
+import pytest
+
+import look
+from harmless import judge, read_traces
+from plim import describe_status
+from x11 import Rect, wait_until
+
+JOURNEY = True
+
+# What the user reads in the title bars, and the client areas in pixels at 96 dpi.
+PROMPT, WIZARD, INSTALLING = "Vítá vás aplikace Valdrynix Plim", "Instalace", "Probíhá instalace. Nerušit."
+DONE, FAULT, REFUSAL = "Instalace Valdrynix Plim 1.0.", "Chyba", "Valdrynix Plim 1.0."
+BIN_QUESTION, BIN_REFUSAL = "Upozornění", "Požadavek nelze splnit"
+SIZES = {"splash": (323, 241), "prompt": (294, 122), "wizard": (459, 244), "installation": (363, 223),
+         "completion": (314, 125), "fault": (228, 94)}
+# The splash hands over after 2000 ms; a loaded machine may fire the timer late.
+HANDOVER = (1.9, 3.0)
+# The blinking text cursor may change a few pixels between two looks; a paste changes many.
+CARET_PIXELS, PASTED_PIXELS = 40, 100
+
+
+class Seen:
+    """What the pass has met so far, for the steps after."""
+
+
+seen = Seen()
+
+
+@pytest.fixture(scope="module")
+def where(session):
+    return session.monitor_rects()[0]
+
+
+def ctl(layout, screen: str, name: str) -> Rect:
+    return Rect(*layout[screen]["controls"][name])
+
+
+def click_control(p, w, layout, screen, name, button=1):
+    r, c = ctl(layout, screen, name), look.client(p, w)
+    p.desk.click(c.x + r.x + r.w // 2, c.y + r.y + r.h // 2, button)
+
+
+def press(p, w, key):
+    activate(p, w)
+    p.desk.key(key)
+
+
+def activate(p, w):
+    if not look.is_active(p, w):
+        p.desk.request_active(w)
+    look.wait_active(p, w)
+
+
+def close_box(p, w):
+    """Alt+F4 on the window, which every window manager here binds to its close box."""
+    press(p, w, "alt+F4")
+
+
+def shot(session, outdir, name):
+    session.desk.screenshot(outdir / f"{name}.png")
+
+
+def the_splash(p):
+    ws = [w for w in p.visible() if look.client(p, w).w == SIZES["splash"][0]]
+    return ws[0] if len(ws) == 1 else 0
+
+
+# ------------------------------------------------------------------ start-up
+
+def test_splash(plim, session, where, outdir):
+    plim.start()
+    seen.splash = wait_until(lambda: plim.ensure_alive() or plim.visible(), 15)
+    assert seen.splash, "no window within 15 s of the start"
+    seen.splash = seen.splash[0]
+    look.only_visible(plim, seen.splash)
+    look.borderless(plim, seen.splash)
+    look.has_size(plim, seen.splash, SIZES["splash"])
+    look.centred(plim, seen.splash, where)
+    shot(session, outdir, "01-splash")
+
+
+def test_splash_hands_over_to_the_prompt(plim):
+    seen.prompt = plim.wait_titled(PROMPT, 10)
+    shown = plim.trace(r'runtime: show "PreStart"')[0]
+    prompt = plim.wait_trace(r'runtime: show "Start"', shown)
+    assert HANDOVER[0] <= prompt - shown <= HANDOVER[1], f"after {prompt - shown:.3f} s on the program's clock"
+    look.wait_gone(plim, seen.splash)
+    look.only_visible(plim, seen.prompt)
+
+
+def test_prompt(plim, session, where, layout, outdir):
+    w = seen.prompt
+    look.title_is(plim, w, PROMPT)
+    look.has_size(plim, w, SIZES["prompt"])
+    look.framed(plim, w)
+    look.centred(plim, w, where)
+    look.wait_active(plim, w)
+    shot(session, outdir, "02-prompt")
+    seen.ano = answer_picture(plim, layout, "Command1")
+    seen.ne = answer_picture(plim, layout, "Command2")
+    assert seen.ano.differing(seen.ne) > 0, "the two answer buttons read the same"
+
+
+def answer_picture(p, layout, name):
+    # Only the inside of the button, so that the focus frame does not count.
+    r = ctl(layout, "Start", name)
+    return look.settle(p, seen.prompt, Rect(r.x + 5, r.y + 5, r.w - 10, r.h - 10))
+
+
+def answers_read(p, layout, left_reads_ano: bool) -> bool:
+    left, right = answer_picture(p, layout, "Command1"), answer_picture(p, layout, "Command2")
+    if left_reads_ano:
+        return left.differing(seen.ano) == 0 and right.differing(seen.ne) == 0
+    return left.differing(seen.ne) == 0 and right.differing(seen.ano) == 0
+
+
+def hover(p, layout, name):
+    r, c = ctl(layout, "Start", name), look.client(p, seen.prompt)
+    p.desk.move(c.x + r.x + r.w // 2, c.y + r.y + r.h // 2)
+
+
+def test_answers_swap_under_the_pointer(plim, session, layout, outdir):
+    hover(plim, layout, "Command2")
+    assert wait_until(lambda: answers_read(plim, layout, False), 3), \
+        "over the right button the captions do not swap (right should read \"Ano\", left \"Ne\")"
+    shot(session, outdir, "03-prompt-hover")
+    hover(plim, layout, "Command1")
+    assert wait_until(lambda: answers_read(plim, layout, True), 3), "back over the left button, left does not read \"Ano\""
+    hover(plim, layout, "Command2")
+    assert wait_until(lambda: answers_read(plim, layout, False), 3), "over the right button again, no swap"
+
+
+def test_closing_the_prompt_brings_the_splash_back(plim, session, where, layout, outdir):
+    plim.desk.move(5, 5)  # so that the next prompt starts unhovered
+    close_box(plim, seen.prompt)
+    seen.splash = wait_until(lambda: plim.ensure_alive() or (not plim.titled(PROMPT) and the_splash(plim)), 3)
+    assert seen.splash, f"the prompt does not give way to the splash (visible: {plim.describe()})"
+    look.centred(plim, seen.splash, where)
+    shot(session, outdir, "04-splash-again")
+    rearmed = plim.last(r'runtime: show "PreStart"')
+    seen.prompt = plim.wait_titled(PROMPT, 10)
+    prompt = plim.wait_trace(r'runtime: show "Start"', rearmed)
+    assert HANDOVER[0] <= prompt - rearmed <= HANDOVER[1], f"the new prompt came after {prompt - rearmed:.3f} s"
+    look.wait_gone(plim, seen.splash)
+    look.only_visible(plim, seen.prompt)
+    look.centred(plim, seen.prompt, where)
+    assert answers_read(plim, layout, True), "the new prompt does not read \"Ano\" on the left and \"Ne\" on the right"
+
+
+# ------------------------------------------------------------------ the wizard
+
+def test_ano_shows_the_backdrop_and_the_wizard(plim, session, where, layout, outdir):
+    click_control(plim, seen.prompt, layout, "Start", "Command1")
+    seen.wizard = plim.wait_titled(WIZARD)
+    look.wait_gone(plim, seen.prompt)
+    full = [w for w in plim.visible() if look.client(plim, w) == where]
+    assert full, f"no backdrop covering the screen behind the wizard (visible: {plim.describe()})"
+    seen.backdrop = full[0]
+    look.borderless(plim, seen.backdrop)
+    # The gradient starts bright blue at the top; below its 600 rows the plain blue shows.
+    def corners():
+        return (look.region(plim, seen.backdrop, Rect(5, 5, 1, 1)).pixel(0, 0),
+                look.region(plim, seen.backdrop, Rect(5, where.h - 5, 1, 1)).pixel(0, 0))
+
+    def gradient_over_blue():
+        top, bottom = corners()
+        return bottom == (0, 0, 255) and top[2] >= 200 and top[0] != 0
+    assert wait_until(gradient_over_blue, 3), "the backdrop does not show its gradient over blue: top left %s, bottom left %s" % corners()
+    look.only_visible(plim, seen.backdrop, seen.wizard)
+    look.title_is(plim, seen.wizard, WIZARD)
+    look.has_size(plim, seen.wizard, SIZES["wizard"])
+    look.framed(plim, seen.wizard)
+    look.centred(plim, seen.wizard, where)
+    look.wait_in_front(plim, seen.wizard)
+    shot(session, outdir, "05-backdrop-wizard")
+
+
+def click_backdrop_and_back(plim, w, where):
+    plim.desk.click(where.x + 20, where.y + where.h - 68)
+    look.wait_in_front(plim, w, 5)
+    look.only_visible(plim, seen.backdrop, w)
+
+
+def test_a_click_on_the_backdrop_hands_the_focus_back(plim, where):
+    click_backdrop_and_back(plim, seen.wizard, where)
+
+
+def page(plim, layout):
+    return look.settle(plim, seen.wizard, ctl(layout, "Form1", "Frame1"))
+
+
+def test_konec_only_refuses(plim, session, layout, outdir):
+    seen.page1 = page(plim, layout)
+    click_control(plim, seen.wizard, layout, "Form1", "cmdKonec")
+    box = plim.wait_titled(REFUSAL)
+    shot(session, outdir, "06-exit-refusal")
+    press(plim, box, "Return")
+    look.wait_gone(plim, box)
+    assert plim.wait_titled(WIZARD) == seen.wizard
+    assert page(plim, layout).differing(seen.page1) == 0, "the wizard left its first page"
+
+
+def next_page(plim, layout, before):
+    click_control(plim, seen.wizard, layout, "Form1", "cmdDalsi")
+    assert wait_until(lambda: page(plim, layout).differing(before) > 0, 3), "\"Další\" does not change the page"
+    return page(plim, layout)
+
+
+def selection(session, which: str, text: str | None) -> subprocess.Popen | None:
+    """Makes xclip own a selection offering text; None: no owner at all."""
+    p = subprocess.Popen(["xclip", "-quiet", "-selection", which, "-i"], stdin=subprocess.PIPE,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=session.env)
+    p.stdin.write((text or "").encode())
+    p.stdin.close()
+
+    def owned():
+        r = subprocess.run(["xclip", "-o", "-selection", which], capture_output=True, env=session.env, timeout=5)
+        return r.returncode == 0 and r.stdout.decode() == (text or "")
+    assert wait_until(owned, 5), f"xclip did not take the {which} selection"
+    if text is None:
+        p.terminate()
+        p.wait()
+        return None
+    return p
+
+
+def paste_into(plim, session, layout, outdir, box: str):
+    """Pastes into a text box with no owner of the selections, with empty ones
+    and with text on both: nothing, nothing, and three pastes."""
+    r = ctl(layout, "Form1", box)
+    cx, cy = r.x + r.w // 2, r.y + r.h // 2
+    c = look.client(plim, seen.wizard)
+    owners = [selection(session, "clipboard", None), selection(session, "primary", None)]
+    plim.desk.click(c.x + cx, c.y + cy)
+    before = look.settle(plim, seen.wizard, r)
+
+    def paste_all():
+        press(plim, seen.wizard, "ctrl+v")
+        press(plim, seen.wizard, "shift+Insert")
+        plim.desk.click(c.x + cx, c.y + cy, 2)
+        time.sleep(0.5)
+        plim.ensure_alive()
+
+    paste_all()
+    assert look.settle(plim, seen.wizard, r).differing(before) <= CARET_PIXELS, "a paste of nothing inserted something"
+    owners = [selection(session, "clipboard", ""), selection(session, "primary", "")]
+    paste_all()
+    assert look.settle(plim, seen.wizard, r).differing(before) <= CARET_PIXELS, "a paste of an empty text inserted something"
+    for o in owners:
+        o.terminate()
+    owners = [selection(session, "clipboard", "Vložený text ze schránky "), selection(session, "primary", "Vybraný text ")]
+    for how in ("ctrl+v", "shift+Insert", "middle"):
+        before = look.settle(plim, seen.wizard, r)
+        if how == "middle":
+            plim.desk.click(c.x + cx, c.y + cy, 2)
+        else:
+            press(plim, seen.wizard, how)
+        assert wait_until(lambda: look.region(plim, seen.wizard, r).differing(before) > PASTED_PIXELS, 3), \
+            f"{how} with text on offer pastes nothing"
+        plim.ensure_alive()
+    shot(session, outdir, f"paste-{box}")
+    for o in owners:
+        o.terminate()
+        o.wait()
+
+
+def test_pages_and_pasting(plim, session, layout, outdir):
+    seen.page2 = next_page(plim, layout, seen.page1)
+    paste_into(plim, session, layout, outdir, "Text1")
+    seen.page3 = next_page(plim, layout, page(plim, layout))
+    paste_into(plim, session, layout, outdir, "txtPodminky")
+    seen.page4 = next_page(plim, layout, page(plim, layout))
+    paste_into(plim, session, layout, outdir, "txtKonf")
+
+
+def test_going_back_rebuilds_the_licence(plim, layout):
+    pasted4 = page(plim, layout)
+    click_control(plim, seen.wizard, layout, "Form1", "cmdZpet")
+    assert wait_until(lambda: page(plim, layout).differing(seen.page3) == 0, 3), "\"Zpět\" does not show the licence as first shown"
+    click_control(plim, seen.wizard, layout, "Form1", "cmdZpet")
+    assert wait_until(lambda: page(plim, layout).differing(seen.page3) > 0, 3), "\"Zpět\" does not leave the licence"
+    click_control(plim, seen.wizard, layout, "Form1", "cmdDalsi")
+    assert wait_until(lambda: page(plim, layout).differing(seen.page3) == 0, 3), "\"Další\" does not show the licence as first shown"
+    click_control(plim, seen.wizard, layout, "Form1", "cmdDalsi")
+    assert wait_until(lambda: page(plim, layout).differing(pasted4) <= CARET_PIXELS, 3), \
+        "the configuration page is not as it was left, with the pasted text"
+    seen.page5 = next_page(plim, layout, pasted4)
+
+
+# ------------------------------------------------------------------ installation
+
+def bar_fill(plim, w, layout) -> int:
+    """Filled pixels of the bar, counted along one row near its top, above the percentage."""
+    b = ctl(layout, "Inst", "lblB")
+    row = look.region(plim, w, Rect(b.x, b.y + 2, b.w, 1))
+    fill, track = row.count((0, 0, 128)), row.count((255, 255, 255))
+    return fill if fill + track == b.w else -1
+
+
+def test_installation_starts(plim, session, where, layout, outdir):
+    click_control(plim, seen.wizard, layout, "Form1", "cmdDalsi")
+    seen.inst = plim.wait_titled(INSTALLING)
+    look.wait_gone(plim, seen.wizard)
+    look.title_is(plim, seen.inst, INSTALLING)
+    look.has_size(plim, seen.inst, SIZES["installation"])
+    look.framed(plim, seen.inst)
+    look.centred(plim, seen.inst, where)
+    look.only_visible(plim, seen.backdrop, seen.inst)
+    # About ten ticks, so that a bar started anew is plainly shorter.
+    assert wait_until(lambda: bar_fill(plim, seen.inst, layout) >= 15, 20), "the bar does not advance"
+    seen.first_fill = bar_fill(plim, seen.inst, layout)
+
+
+def test_closing_the_installation_goes_back_to_the_wizard(plim, where, layout):
+    close_box(plim, seen.inst)
+    look.wait_gone(plim, seen.inst)
+    assert plim.wait_titled(WIZARD) == seen.wizard
+    assert wait_until(lambda: page(plim, layout).differing(seen.page5) == 0, 3), "the wizard is not on its last page"
+    look.centred(plim, seen.wizard, where)
+    look.only_visible(plim, seen.backdrop, seen.wizard)
+
+
+def test_the_installation_starts_anew(plim, where, layout):
+    click_control(plim, seen.wizard, layout, "Form1", "cmdDalsi")
+    seen.inst = plim.wait_titled(INSTALLING)
+    seen.inst_shown = plim.last(r'runtime: show "Inst"')
+    look.wait_gone(plim, seen.wizard)
+    look.centred(plim, seen.inst, where)
+    fill = wait_until(lambda: bar_fill(plim, seen.inst, layout) + 1, 3) - 1
+    assert 0 <= fill < seen.first_fill, f"bar at {fill} pixels, was {seen.first_fill} when closed"
+
+
+def watch_installing(plim):
+    """Nothing but the backdrop, the installation and its boxes may show up."""
+    allowed = {seen.backdrop, seen.inst}
+    for w in plim.visible():
+        if w not in allowed and plim.desk.title(w) not in (BIN_QUESTION, BIN_REFUSAL, DONE):
+            seen.ghost = seen.__dict__.get("ghost") or f"[{plim.desk.title(w)}] {look.client(plim, w)}"
+    foreign = look.foreign_windows(plim)
+    if foreign:
+        seen.ghost = seen.__dict__.get("ghost") or "; ".join(foreign)
+
+
+def wait_fill(plim, layout, pct, timeout):
+    b = ctl(layout, "Inst", "lblB")
+    want = (b.w * pct + 99) // 100
+
+    def reached():
+        watch_installing(plim)
+        plim.ensure_alive()
+        return bar_fill(plim, seen.inst, layout) >= want
+    assert wait_until(reached, timeout, 0.3), f"the bar is at {bar_fill(plim, seen.inst, layout)} of {b.w} pixels"
+
+
+def test_a_click_on_the_backdrop_during_the_installation(plim, session, where, layout, outdir):
+    wait_fill(plim, layout, 10, 40)
+    shot(session, outdir, "07-install-10")
+    click_backdrop_and_back(plim, seen.inst, where)
+    time.sleep(1.5)
+    look.only_visible(plim, seen.backdrop, seen.inst)
+
+
+def test_the_waste_bin(plim, session, layout, outdir):
+    wait_fill(plim, layout, 55, 120)
+    shot(session, outdir, "08-install-55")
+
+    def question():
+        watch_installing(plim)
+        plim.ensure_alive()
+        return plim.titled(BIN_QUESTION)
+    box = wait_until(question, 120, 0.3)
+    assert box and len(box) == 1, f"no single box \"{BIN_QUESTION}\" (visible: {plim.describe()})"
+    shot(session, outdir, "09-bin-box")
+    # The ticks wait while the box is open, so the bar shows where it asked.
+    b = ctl(layout, "Inst", "lblB")
+    fill = bar_fill(plim, seen.inst, layout)
+    assert b.w * 80 // 100 <= fill <= b.w * 86 // 100, f"the question came with the bar at {fill} of {b.w} pixels"
+    look.wait_in_front(plim, box[0])
+    press(plim, box[0], "Return")
+    refusal = plim.wait_titled(BIN_REFUSAL, 3)
+    look.wait_gone(plim, box[0])
+    look.wait_in_front(plim, refusal)
+    shot(session, outdir, "10-bin-refusal")
+    press(plim, refusal, "Return")
+    look.wait_gone(plim, refusal)
+    assert wait_until(lambda: bar_fill(plim, seen.inst, layout) > fill, 5), "the installation does not go on"
+
+
+def test_the_installation_finishes(plim, layout):
+    def done():
+        watch_installing(plim)
+        plim.ensure_alive()
+        if plim.titled(BIN_QUESTION):
+            seen.second_question = True
+        return plim.titled(DONE)
+    assert wait_until(done, 90, 0.3), f"no \"{DONE}\" within 90 s of the boxes (visible: {plim.describe()})"
+    seen.done = plim.wait_titled(DONE)
+    # On the program's clock: about 196 ticks of 0.8 s, besides the time the boxes were open.
+    shown = plim.last(r'runtime: show "Form2"')
+    asked = plim.trace(r"box: open Upozornění")[-1]
+    answered = plim.trace(r"box: closed")[-1]
+    took = shown - seen.inst_shown - (answered - asked)
+    assert 150 <= took <= 175, f"the installation took {took:.1f} s besides the boxes"
+    assert not getattr(seen, "second_question", False), f"\"{BIN_QUESTION}\" came a second time"
+    look.wait_gone(plim, seen.inst)
+    assert not getattr(seen, "ghost", None), f"another window showed up during the installation: {seen.ghost}"
+
+
+# ------------------------------------------------------------------ the finale
+
+def test_completion(plim, session, where, outdir):
+    w = seen.done
+    look.title_is(plim, w, DONE)
+    look.has_size(plim, w, SIZES["completion"])
+    look.framed(plim, w)
+    look.centred(plim, w, where)
+    look.only_visible(plim, seen.backdrop, w)
+    look.wait_in_front(plim, w)
+    shot(session, outdir, "11-completion")
+    click_backdrop_and_back(plim, w, where)
+
+
+def crash_screen(plim, where):
+    def alone():
+        plim.ensure_alive()
+        ws = plim.visible()
+        return ws[0] if len(ws) == 1 and look.client(plim, ws[0]) == where else 0
+    w = wait_until(alone, 5)
+    assert w, f"not a single full-screen window (visible: {plim.describe()})"
+    look.borderless(plim, w)
+
+    def top_left():
+        return look.region(plim, w, Rect(5, 5, 1, 1)).pixel(0, 0)
+    assert wait_until(lambda: top_left() == (0, 0, 192), 3), f"the crash screen's top left is {top_left()}, not dark blue"
+    return w
+
+
+def test_ok_leaves_the_crash_screen(plim, session, where, layout, outdir):
+    click_control(plim, seen.done, layout, "Form2", "Command1")
+    seen.rst = crash_screen(plim, where)
+    shot(session, outdir, "12-restart")
+
+
+def test_a_click_brings_the_fault_dialog(plim, session, where, layout, outdir):
+    plim.desk.click(where.x + 20, where.y + 20)
+    seen.fault = plim.wait_titled(FAULT, 3)
+    look.wait_gone(plim, seen.rst)
+    look.only_visible(plim, seen.fault)
+    look.title_is(plim, seen.fault, FAULT)
+    look.has_size(plim, seen.fault, SIZES["fault"])
+    look.framed(plim, seen.fault)
+    look.centred(plim, seen.fault, where)
+    look.wait_active(plim, seen.fault)
+    shot(session, outdir, "13-fault")
+    click_control(plim, seen.fault, layout, "Form3", "Command2")
+    box = plim.wait_titled(REFUSAL, 3)
+    press(plim, box, "Return")
+    look.wait_gone(plim, box)
+    look.only_visible(plim, seen.fault)
+
+
+def test_closing_the_fault_dialog_brings_back_the_completion(plim, where, layout):
+    close_box(plim, seen.fault)
+    seen.done = plim.wait_titled(DONE, 3)
+    look.wait_gone(plim, seen.fault)
+    look.only_visible(plim, seen.done)
+    look.centred(plim, seen.done, where)
+    look.wait_active(plim, seen.done)
+    click_control(plim, seen.done, layout, "Form2", "Command1")
+    crash_screen(plim, where)
+    plim.desk.click(where.x + 20, where.y + 20)
+    seen.fault = plim.wait_titled(FAULT, 3)
+    assert wait_until(lambda: plim.visible() == [seen.fault], 2), f"visible: {plim.describe()}"
+
+
+def test_znovu_leads_back_to_the_prompt(plim, session, where, layout, outdir):
+    click_control(plim, seen.fault, layout, "Form3", "Command1")
+    seen.prompt = plim.wait_titled(PROMPT, 2)
+    look.only_visible(plim, seen.prompt)
+    look.centred(plim, seen.prompt, where)
+    assert answers_read(plim, layout, True), "the prompt does not read \"Ano\" on the left as it was left"
+    look.wait_active(plim, seen.prompt)
+    shot(session, outdir, "14-prompt-again")
+    # Neither the splash nor another prompt follows.
+    end = time.monotonic() + 2.5
+    while time.monotonic() < end:
+        plim.ensure_alive()
+        look.only_visible(plim, seen.prompt)
+        time.sleep(0.1)
+
+
+def test_closing_the_last_window_ends_the_program(plim):
+    # Closing the prompt brings the splash back; closing the splash, the last
+    # visible window, within its two seconds ends the program. Should the next
+    # prompt win that race on a slow machine, it is closed again.
+    for _ in range(3):
+        close_box(plim, seen.prompt)
+        splash = wait_until(lambda: plim.ensure_alive() or the_splash(plim), 3)
+        assert splash, f"closing the prompt does not bring the splash back (visible: {plim.describe()})"
+        plim.desk.request_close(splash)
+        if plim.wait_exit(3):
+            break
+        seen.prompt = plim.wait_titled(PROMPT, 5)
+    else:
+        pytest.fail("still running after closing the splash three times")
+    assert plim.status == 0, describe_status(plim.status)
+    assert not plim.sanitizer_reports(), "\n".join(plim.sanitizer_reports())
+
+
+def test_under_strace_nothing_is_written_started_or_reached(plim, session, opts):
+    """With --strace: along the whole pass the program only read and talked to
+    its X server (and the session bus, where there is one)."""
+    if not opts.strace:
+        pytest.skip("the program ran without strace")
+    traces = read_traces(plim.outdir / "strace.log")
+    assert traces, "no strace output"
+    bus = session.env.get("DBUS_SESSION_BUS_ADDRESS", "")
+    found = judge(traces, plim.pid, session.display, session.env["XDG_RUNTIME_DIR"],
+                  "" if bus.startswith("disabled:") else bus)
+    (plim.outdir / "harmless.txt").write_text("\n".join(map(str, found)) + "\n")
+    assert not found, f"{len(found)} things a harmless program does not do:\n" + "\n".join(map(str, found[:12]))

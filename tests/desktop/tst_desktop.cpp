@@ -32,7 +32,7 @@ xcb_atom_t atom(const char* name)
 std::vector<xcb_atom_t> atomList(xcb_window_t w, const char* property)
 {
     std::vector<xcb_atom_t> atoms;
-    if (auto* r = xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, w, atom(property), XCB_ATOM_ATOM, 0, 64), nullptr)) {
+    if (auto* r = xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, w, atom(property), XCB_ATOM_ATOM, 0, 1024), nullptr)) {
         const auto* a = static_cast<const xcb_atom_t*>(xcb_get_property_value(r));
         atoms.assign(a, a + xcb_get_property_value_length(r) / 4);
         std::free(r);
@@ -153,6 +153,32 @@ bool supports(const char* name)
     const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(x11())).data;
     const auto atoms = atomList(scr->root, "_NET_SUPPORTED");
     return std::find(atoms.begin(), atoms.end(), atom(name)) != atoms.end();
+}
+
+// The top-level window (a frame, where the window manager draws one) at a point of the screen.
+xcb_window_t topLevelAt(QPoint p)
+{
+    const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(x11())).data;
+    auto* t = xcb_translate_coordinates_reply(x11(), xcb_translate_coordinates(x11(), scr->root, scr->root, static_cast<std::int16_t>(p.x()), static_cast<std::int16_t>(p.y())), nullptr);
+    const xcb_window_t w = t ? t->child : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(t);
+    return w;
+}
+
+// The top-level window that holds a screen's window: its frame, or itself.
+xcb_window_t topLevelOf(Screen& s)
+{
+    xcb_window_t w = idOf(s);
+    for (;;) {
+        auto* q = xcb_query_tree_reply(x11(), xcb_query_tree(x11(), w), nullptr);
+        if (!q)
+            return w;
+        const xcb_window_t parent = q->parent, root = q->root;
+        std::free(q);
+        if (parent == root || parent == XCB_WINDOW_NONE)
+            return w;
+        w = parent;
+    }
 }
 
 QString rectText(const QRect& r) { return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
@@ -336,6 +362,11 @@ private slots:
         inFront(s.Form2(), "completion dialog");
         QTest::mouseClick(s.Form2().C("Command1").widget(), Qt::LeftButton);
         fills(s.Rst(), "crash screen");
+        // Nothing of the desktop lies over it, not even in a corner (kwin's
+        // top-left hot corner took a click at 20,20), nor over the panel.
+        for (const QPoint p : {QPoint(20, 20), QPoint(whole.width() / 2, 10), QPoint(whole.width() - 3, 3)})
+            QVERIFY2(QTest::qWaitFor([&] { return topLevelAt(p) == topLevelOf(s.Rst()); }, 3000),
+                     qPrintable(QStringLiteral("at %1,%2: window 0x%3").arg(p.x()).arg(p.y()).arg(topLevelAt(p), 0, 16)));
     }
 
     // On any desktop, a tiling one too: the splash and the prompt float

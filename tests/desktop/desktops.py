@@ -42,10 +42,12 @@ def _report_env(path: Path) -> str:
 
 def start_mutter_wayland(session, size: tuple[int, int]) -> str:
     """A GNOME session as its users run it: mutter as a headless Wayland
-    compositor, which starts Xwayland and runs a child with DISPLAY set."""
+    compositor, which starts Xwayland and runs a child with DISPLAY set. Its
+    virtual monitors are real ones to Xwayland and the window manager, side
+    by side from the left in the order given."""
     envfile = session.dir / "xwayland.env"
-    w, h = size
-    session._spawn(["mutter", "--wayland", "--headless", "--virtual-monitor", f"{w}x{h}",
+    monitors = [f"{m.w}x{m.h}" for m in session.monitors] if session.monitors else ["%dx%d" % size]
+    session._spawn(["mutter", "--wayland", "--headless", *[a for m in monitors for a in ("--virtual-monitor", m)],
                     "--wayland-display", "vp-wayland", "--sm-disable", "--",
                     "sh", "-c", _report_env(envfile) + " && exec sleep 1000000"], "wm.log")
     return _wait_env(envfile)["DISPLAY"]

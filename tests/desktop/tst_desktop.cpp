@@ -3,7 +3,10 @@
 // but on a real X server under a real window manager (tests/desktop.sh).
 #include "tests/fixture.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QScreen>
 #include <xcb/xcb.h>
 
@@ -391,6 +394,53 @@ private slots:
                  qPrintable(QStringLiteral("backdrop at %1").arg(rectText(clientOf(s.Background())))));
         centred(s.Form1(), "wizard");
         QVERIFY2(QTest::qWaitFor([&] { return isActive(s.Form1()) && stackingIndex(s.Form1()) > stackingIndex(s.Background()); }, 5000), "wizard in front");
+    }
+
+    // Two monitors (run with --monitors 1024x768+0+0,1280x1024+1024+0): the
+    // program opens on the primary one, and once the user has moved it to the
+    // other one, the screens it hands over to, the backdrop and the message
+    // boxes open there, whatever monitor the mouse pointer is on.
+    void followsTheProgramToAnotherMonitor()
+    {
+        const auto monitors = QGuiApplication::screens();
+        if (monitors.size() != 2)
+            QSKIP("needs two monitors");
+        const QRect left = QGuiApplication::primaryScreen()->geometry();
+        const QRect right = monitors[0]->geometry() == left ? monitors[1]->geometry() : monitors[0]->geometry();
+        const auto offCentre = [](const QRect& r, const QRect& m) {
+            const QPoint d = r.center() - m.center();
+            return std::max(std::abs(d.x()), std::abs(d.y()));
+        };
+        Setup& s = h->setup;
+        s.launch();
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.PreStart()); }, 5000));
+        QVERIFY2(offCentre(frameOf(s.PreStart()), left) <= 2, qPrintable(rectText(frameOf(s.PreStart()))));
+        h->advance(2000);
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.Start()) && framed(s.Start()); }, 5000));
+        // The user takes the prompt to the right-hand monitor; the pointer stays on the left.
+        QRect f = s.Start().window()->frameGeometry();
+        f.moveCenter(right.center() + QPoint(40, -30));
+        s.Start().window()->move(f.topLeft());
+        QVERIFY2(QTest::qWaitFor([&] { return right.contains(frameOf(s.Start()).center()); }, 5000), qPrintable(rectText(frameOf(s.Start()))));
+        QCursor::setPos(left.center());
+        QTest::mouseClick(s.Start().C("Command1").widget(), Qt::LeftButton);
+        QVERIFY2(QTest::qWaitFor([&] { return managed(s.Background()) && clientOf(s.Background()) == right; }, 5000),
+                 qPrintable(QStringLiteral("backdrop at %1").arg(rectText(clientOf(s.Background())))));
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.Form1()) && framed(s.Form1()); }, 5000));
+        QVERIFY2(offCentre(frameOf(s.Form1()), right) <= 2, qPrintable(QStringLiteral("wizard at %1").arg(rectText(frameOf(s.Form1())))));
+
+        // A real box, asked for by the wizard.
+        QtMessageBoxes boxes;
+        boxes.askingWindow = [&]() -> const QWidget* { return s.Form1().window(); };
+        QRect seen;
+        QTimer::singleShot(300, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen = box->frameGeometry();
+                box->buttons().front()->click();
+            }
+        });
+        boxes.MsgBox(QStringLiteral("Nelze."), mb::OkOnly);
+        QVERIFY2(right.contains(seen.center()), qPrintable(QStringLiteral("box at %1").arg(rectText(seen))));
     }
 
     // A dialog hidden and shown again comes back where it was, on every

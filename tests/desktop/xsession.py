@@ -97,7 +97,7 @@ class Session:
             self._start_wayland()
         else:
             self._start_x()
-        if self.monitors:
+        if self.monitors and self.wm not in WAYLAND_DESKTOPS:
             self._split_monitors()
         if self.want_bus and self.wm not in WAYLAND_DESKTOPS:
             self._start_bus()

@@ -71,10 +71,15 @@ def wait_active(p: Plim, w: int, timeout: float = 3.0) -> None:
 
 
 def wait_in_front(p: Plim, w: int, timeout: float = 3.0) -> None:
-    """Active, and the topmost of the windows the window manager stacks."""
+    """Active, and the topmost of the windows the window manager stacks; a
+    panel (a dock) may stay over it, as kwin keeps its panel."""
     wait_active(p, w, timeout)
-    ok = wait_until(lambda: (p.desk.stacking() or [0])[-1] == w, timeout)
-    top = (p.desk.stacking() or [0])[-1]
+
+    def topmost() -> int:
+        stack = [x for x in p.desk.stacking() if "_NET_WM_WINDOW_TYPE_DOCK" not in p.desk.window_type(x)]
+        return (stack or [0])[-1]
+    ok = wait_until(lambda: topmost() == w, timeout)
+    top = topmost()
     assert ok, f"the topmost window is \"{p.desk.title(top)}\", not \"{p.desk.title(w)}\""
 
 

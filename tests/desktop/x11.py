@@ -8,7 +8,7 @@ import time
 import zlib
 from dataclasses import dataclass
 
-from Xlib import X, XK, Xatom
+from Xlib import X, XK, Xatom, Xutil
 from Xlib import display as xdisplay
 from Xlib import error as xerror
 from Xlib.ext import xtest
@@ -277,6 +277,9 @@ class Desk:
         w.change_property(self.atom("_NET_WM_STRUT"), Xatom.CARDINAL, 32, strut)
         w.change_property(self.atom("_NET_WM_STRUT_PARTIAL"), Xatom.CARDINAL, 32, strut + ranges)
         w.set_wm_name("panel")
+        # Where it goes, said as a user would (kwin places a dock without it
+        # in the middle of the screen).
+        w.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.USSize, x=rect.x, y=rect.y, width=rect.w, height=rect.h)
         w.map()
         self.d.sync()
         return w.id

@@ -6,6 +6,7 @@ namespace vp {
 
 Setup::Setup(Clock& clock, MessageBoxes& boxes, Random& random)
     : m_runtime(clock, boxes, random),
+      m_imageBank(m_runtime, ImageBankDef()),
       m_preStart(*this),
       m_start(*this),
       m_background(*this),
@@ -13,8 +14,7 @@ Setup::Setup(Clock& clock, MessageBoxes& boxes, Random& random)
       m_inst(*this),
       m_form2(*this),
       m_rst(*this),
-      m_form3(*this),
-      m_imageBank(*this, ImageBankDef())
+      m_form3(*this)
 {
 }
 

@@ -3,7 +3,7 @@
 // message boxes; main() on real timers and real boxes.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 #include "finale/form2.h"
 #include "finale/form3.h"
 #include "finale/rst.h"
@@ -38,6 +38,8 @@ public:
 
 private:
     Runtime m_runtime;
+    // The picture bank comes first: the wizard holds references to its pictures.
+    Screen m_imageBank; // two pictures for the wizard; no handlers, never shown
     vp::PreStart m_preStart;
     vp::Start m_start;
     vp::Background m_background;
@@ -46,7 +48,6 @@ private:
     vp::Form2 m_form2;
     vp::Rst m_rst;
     vp::Form3 m_form3;
-    Screen m_imageBank; // two pictures for the wizard; no handlers, never shown
 };
 
 } // namespace vp

@@ -32,9 +32,6 @@ bool kindRaises(Kind kind, Event event)
 
 namespace {
 
-constexpr QChar LoneLfMark(0x25AF); // white vertical rectangle
-constexpr QChar LoneCrMark(0x25AE); // black vertical rectangle
-
 Role defaultBack(Kind k) { return k == Kind::TextBox ? Role::WindowBackground : Role::ButtonFace; }
 Role defaultFore(Kind k)
 {
@@ -42,43 +39,6 @@ Role defaultFore(Kind k)
 }
 
 } // namespace
-
-QString textToDisplay(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) {
-            out += QLatin1Char('\n');
-            ++i;
-        } else if (c == QLatin1Char('\n')) {
-            out += LoneLfMark;
-        } else if (c == QLatin1Char('\r')) {
-            out += LoneCrMark;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-QString textFromDisplay(const QString& shown)
-{
-    QString out;
-    out.reserve(shown.size() + 16);
-    for (const QChar c : shown) {
-        if (c == QLatin1Char('\n') || c == QChar::ParagraphSeparator)
-            out += QLatin1String("\r\n");
-        else if (c == LoneLfMark)
-            out += QLatin1Char('\n');
-        else if (c == LoneCrMark)
-            out += QLatin1Char('\r');
-        else
-            out += c;
-    }
-    return out;
-}
 
 Control::Control(const ControlDef& def, QWidget* parent, std::function<void(Event)> raise, Clock& clock)
     : m_def(def),

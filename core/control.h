@@ -86,9 +86,4 @@ private:
     PictureRef m_picture;
 };
 
-// How a multi-line text box draws its text: only CR LF breaks a line; a lone
-// LF or CR shows as a mark. textFromDisplay() undoes it for what the user typed.
-QString textToDisplay(const QString& text);
-QString textFromDisplay(const QString& shown);
-
 } // namespace vp

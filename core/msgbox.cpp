@@ -1,6 +1,7 @@
 #include "msgbox.h"
 
 #include "platform.h"
+#include "text.h"
 #include "trace.h"
 
 #include <QCloseEvent>
@@ -14,14 +15,6 @@
 #include <vector>
 
 namespace vp {
-
-QString displayLines(const QString& text)
-{
-    QString out = text;
-    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return out;
-}
 
 namespace {
 

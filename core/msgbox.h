@@ -45,7 +45,4 @@ public:
     int MsgBox(const QString& prompt, int style, const QString& title) override;
 };
 
-// Line breaks of a prompt or caption (CR, LF or CR LF) as Qt draws them.
-QString displayLines(const QString& text);
-
 } // namespace vp

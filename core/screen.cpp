@@ -171,7 +171,7 @@ void Runtime::screenClosed(Screen* s)
 
 // ---------------------------------------------------------------- screen
 
-Screen::Screen(Program& p, const ScreenDef& def) : program(p), runtime(p.runtime()), m_def(def)
+Screen::Screen(Runtime& r, const ScreenDef& def) : runtime(r), m_def(def)
 {
     runtime.screens.push_back(this);
 }
@@ -198,10 +198,15 @@ void Screen::ensureLoaded()
     fire("Form", -1, Event::Load);
 }
 
+bool Screen::defines(std::string_view controlName, int index) const
+{
+    return std::any_of(m_def.controls.begin(), m_def.controls.end(), [&](const ControlDef& d) { return d.name == controlName && d.index == index; });
+}
+
 void Screen::checkBindings() const
 {
+    const std::string where = m_def.name.empty() ? std::string("screen") : std::string(m_def.name);
     for (const auto& b : m_bindings) {
-        const std::string where = m_def.name.empty() ? std::string("screen") : std::string(m_def.name);
         if (b.control == "Form") {
             if (b.event == Event::MouseMove || b.event == Event::Timer)
                 throw RuntimeError(where + ": the window raises no such event");
@@ -213,6 +218,9 @@ void Screen::checkBindings() const
         if (!kindRaises(it->kind, b.event))
             throw RuntimeError(where + ": control '" + std::string(b.control) + "' does not raise the bound event");
     }
+    for (const ControlRef* r : m_refs)
+        if (!defines(r->m_name, r->m_index))
+            throw RuntimeError(where + ": the behaviour uses a missing control '" + std::string(r->m_name) + "'");
 }
 
 void Screen::build()
@@ -248,25 +256,22 @@ void Screen::build()
             (*it)->widget()->raise();
 
     // Tab order: ascending tab index over the controls that can take the focus.
-    std::vector<Control*> order;
+    m_tabOrder.clear();
     for (auto& c : m_controls)
         if (c->widget() && c->widget()->focusPolicy() != Qt::NoFocus)
-            order.push_back(c.get());
-    std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) { return a->def().tabIndex < b->def().tabIndex; });
-    for (std::size_t i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order[i - 1]->widget(), order[i]->widget());
+            m_tabOrder.push_back(c.get());
+    std::stable_sort(m_tabOrder.begin(), m_tabOrder.end(), [](const Control* a, const Control* b) { return a->def().tabIndex < b->def().tabIndex; });
+    for (std::size_t i = 1; i < m_tabOrder.size(); ++i)
+        QWidget::setTabOrder(m_tabOrder[i - 1]->widget(), m_tabOrder[i]->widget());
+    for (ControlRef* r : m_refs)
+        r->m_control = findControl(r->m_name, r->m_index);
     m_placed = false;
     m_shownAt = QRect();
 }
 
 void Screen::applyInitialFocus()
 {
-    std::vector<Control*> order;
-    for (auto& c : m_controls)
-        if (c->widget() && c->widget()->focusPolicy() != Qt::NoFocus)
-            order.push_back(c.get());
-    std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) { return a->def().tabIndex < b->def().tabIndex; });
-    for (Control* c : order) {
+    for (Control* c : m_tabOrder) {
         QWidget* w = c->widget();
         if (w->isVisibleTo(m_window) && w->isEnabled()) {
             w->setFocus(Qt::OtherFocusReason);
@@ -383,6 +388,9 @@ void Screen::closeByUser()
     qCDebug(lcTrace) << "runtime: closed by the user" << name();
     fire("Form", -1, Event::Unload);
     // The close goes ahead: window and controls go, the screen's variables stay.
+    m_tabOrder.clear();
+    for (ControlRef* r : m_refs)
+        r->m_control = nullptr;
     m_controls.clear();
     if (m_window) {
         m_window->hide();
@@ -405,6 +413,21 @@ void Screen::fire(std::string_view control, int index, Event event)
 void Screen::fireFromUser(std::string_view control, int index, Event event)
 {
     runtime.run([&] { fire(control, index, event); }, this);
+}
+
+// ---------------------------------------------------------------- control references
+
+ControlRef::ControlRef(Screen& screen, std::string_view controlName, int index) : m_screen(screen), m_name(controlName), m_index(index)
+{
+    screen.m_refs.push_back(this);
+}
+
+ControlRef::~ControlRef() { std::erase(m_screen.m_refs, this); }
+
+Control& ControlRef::operator*() const
+{
+    m_screen.ensureLoaded();
+    return *m_control;
 }
 
 } // namespace vp

@@ -24,6 +24,7 @@ class MessageBoxes;
 class Random;
 class Screen;
 class ScreenWindow;
+class ControlRef;
 
 class Runtime {
 public:
@@ -70,31 +71,11 @@ private:
     Screen* m_caller = nullptr;
 };
 
-// Everything a behaviour may call on the program: the nine screens as single
-// instances, the runtime services, and the active-dialog indicator.
-class Program {
-public:
-    virtual ~Program() = default;
-    virtual Runtime& runtime() = 0;
-    virtual Screen& PreStart() = 0;
-    virtual Screen& Start() = 0;
-    virtual Screen& Background() = 0;
-    virtual Screen& Form1() = 0;
-    virtual Screen& Inst() = 0;
-    virtual Screen& Form2() = 0;
-    virtual Screen& Rst() = 0;
-    virtual Screen& Form3() = 0;
-    virtual Screen& ImageBank() = 0;
-
-    // 0 none yet, 1 wizard, 2 installation screen, 3 completion dialog.
-    std::int16_t ActiveDialog = 0;
-};
-
 enum class Lifecycle : std::uint8_t { NotCreated, Loaded, Closed };
 
 class Screen {
 public:
-    Screen(Program& program, const ScreenDef& def);
+    Screen(Runtime& runtime, const ScreenDef& def);
     virtual ~Screen();
     Screen(const Screen&) = delete;
     Screen& operator=(const Screen&) = delete;
@@ -141,7 +122,6 @@ protected:
     // cannot say, before the window is first shown.
     virtual void windowBuilt(QWidget& window) { (void)window; }
 
-    Program& program;
     Runtime& runtime;
 
 private:
@@ -156,6 +136,7 @@ private:
     void ensureLoaded();
     void build();
     void checkBindings() const;
+    bool defines(std::string_view control, int index) const;
     void fire(std::string_view control, int index, Event event);
     void fireFromUser(std::string_view control, int index, Event event);
     void applyInitialFocus();
@@ -166,10 +147,35 @@ private:
     QPointer<ScreenWindow> m_window;
     std::vector<std::unique_ptr<Control>> m_controls;
     std::vector<Binding> m_bindings;
+    std::vector<ControlRef*> m_refs;     // what the behaviour holds, resolved at every build
+    std::vector<Control*> m_tabOrder;    // gathered once per build
     bool m_placed = false;
     QRect m_shownAt; // where the window was when it was last hidden
 
     friend class Runtime;
+    friend class ControlRef;
+};
+
+// A control that a behaviour uses, named where the behaviour declares it and
+// looked up once per build of its screen's window; a name the definition
+// lacks fails that build, naming the screen and the control. Using it loads
+// the screen if it is not loaded, as any reference does.
+class ControlRef {
+public:
+    ControlRef(Screen& screen, std::string_view name, int index = -1);
+    ~ControlRef();
+    ControlRef(const ControlRef&) = delete;
+    ControlRef& operator=(const ControlRef&) = delete;
+
+    Control& operator*() const;
+    Control* operator->() const { return &**this; }
+
+private:
+    friend class Screen;
+    Screen& m_screen;
+    std::string_view m_name;
+    int m_index;
+    Control* m_control = nullptr;
 };
 
 } // namespace vp

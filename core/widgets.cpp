@@ -1,6 +1,6 @@
 #include "widgets.h"
 
-#include "msgbox.h"
+#include "text.h"
 
 #include <QMimeData>
 #include <QMouseEvent>
@@ -22,45 +22,6 @@ void Clickable::mouseReleaseEvent(QMouseEvent* e)
     e->accept();
     if (click && raise)
         raise(Event::Click);
-}
-
-QStringList wrapAtBlanks(const QString& line, const QFontMetricsF& metrics, qreal width)
-{
-    QStringList lines;
-    const auto fits = [&](const QString& s) { return metrics.horizontalAdvance(s) <= width; };
-    QString rest = line;
-    while (!rest.isEmpty() && !fits(rest)) {
-        // The last blank at which the start of the rest still fits.
-        qsizetype cut = -1;
-        for (qsizetype i = rest.indexOf(QLatin1Char(' '), 1); i > 0; i = rest.indexOf(QLatin1Char(' '), i + 1)) {
-            if (!fits(rest.left(i)))
-                break;
-            cut = i;
-        }
-        if (cut > 0) {
-            lines << rest.left(cut);
-            rest = rest.mid(cut + 1);
-            continue;
-        }
-        // No blank to break at: the first word alone is wider than the label,
-        // so it is broken where it must (one character at least per line).
-        qsizetype n = 1;
-        while (n < rest.size() && fits(rest.left(n + 1)))
-            ++n;
-        lines << rest.left(n);
-        rest = rest.mid(n);
-    }
-    if (!rest.isEmpty() || lines.isEmpty())
-        lines << rest;
-    return lines;
-}
-
-QString labelLines(const QString& caption, const QFontMetricsF& metrics, qreal width)
-{
-    QStringList out;
-    for (const QString& line : displayLines(caption).split(QLatin1Char('\n')))
-        out << wrapAtBlanks(line, metrics, width);
-    return out.join(QLatin1Char('\n'));
 }
 
 void LabelWidget::paintEvent(QPaintEvent*)

@@ -33,15 +33,6 @@ private:
     bool m_pressed = false;
 };
 
-// Breaks one line of a label's caption (no CR or LF in it) into the lines it
-// takes within `width`: only at blanks, and a word wider than the whole width
-// wherever it must. The blank a line breaks at belongs to neither line.
-QStringList wrapAtBlanks(const QString& line, const QFontMetricsF& metrics, qreal width);
-
-// A caption laid out for drawing: CR, LF or CR LF start a new line, and each
-// line wraps at blanks within `width`.
-QString labelLines(const QString& caption, const QFontMetricsF& metrics, qreal width);
-
 class LabelWidget final : public Clickable {
 public:
     using Clickable::Clickable;

@@ -4,7 +4,7 @@
 
 namespace vp {
 
-Form2::Form2(Program& p) : Screen(p, Form2Def())
+Form2::Form2(Program& p) : Screen(p.runtime(), Form2Def()), program(p)
 {
     bind<Form2>({
         {"Form", Event::Load, &Form2::Form_Load},

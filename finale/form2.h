@@ -1,7 +1,7 @@
 // The completion dialog.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 namespace vp {
 
@@ -11,6 +11,9 @@ public:
 
     void Form_Load();
     void Command1_Click();
+
+private:
+    Program& program;
 };
 
 } // namespace vp

@@ -1,11 +1,21 @@
 #include "finale/form3.h"
 
-#include "finale/module1.h"
+#include "module1/module1.h"
 #include "screens/screens.h"
 
 namespace vp {
 
-Form3::Form3(Program& p) : Screen(p, Form3Def())
+namespace {
+
+QString FaultText()
+{
+    return QStringLiteral("Aplikace Valdrinix Plim 1.0. porušila obecnou ochranu. Instalace není není platná. "
+                          "Ukončete program , nebo začněte instalovat znovu.");
+}
+
+} // namespace
+
+Form3::Form3(Program& p) : Screen(p.runtime(), Form3Def()), program(p)
 {
     bind<Form3>({
         {"Form", Event::Activate, &Form3::Form_Activate},
@@ -15,13 +25,7 @@ Form3::Form3(Program& p) : Screen(p, Form3Def())
     });
 }
 
-QString Form3::FaultText()
-{
-    return QStringLiteral("Aplikace Valdrinix Plim 1.0. porušila obecnou ochranu. Instalace není není platná. "
-                          "Ukončete program , nebo začněte instalovat znovu.");
-}
-
-void Form3::Form_Activate() { C("Label1").setCaption(FaultText()); }
+void Form3::Form_Activate() { Label1->setCaption(FaultText()); }
 
 // "Znovu": back to the welcome prompt as it was left, without the splash.
 void Form3::Command1_Click()

@@ -1,7 +1,7 @@
 // The protection-fault dialog that closes the loop.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 namespace vp {
 
@@ -14,7 +14,9 @@ public:
     void Command2_Click();
     void Form_Unload();
 
-    static QString FaultText();
+private:
+    Program& program;
+    ControlRef Label1{*this, "Label1"};
 };
 
 } // namespace vp

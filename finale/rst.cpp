@@ -15,7 +15,7 @@ constexpr QChar CR = QLatin1Char('\r');
 
 } // namespace
 
-Rst::Rst(Program& p) : Screen(p, RstDef())
+Rst::Rst(Program& p) : Screen(p.runtime(), RstDef()), program(p)
 {
     bind<Rst>({
         {"Form", Event::Activate, &Rst::Form_Activate},
@@ -24,11 +24,9 @@ Rst::Rst(Program& p) : Screen(p, RstDef())
     });
 }
 
-QString Rst::Report() { return Text1 + Text2 + CR + Text3 + CR + CR + Text4 + CR + Text5 + CR; }
-
 void Rst::Form_Activate()
 {
-    Control& label = C("Label1");
+    Control& label = *Label1;
     // The screen is maximised, so its own size is the display's; half twips stay.
     label.setLeft(Width() / 2 - label.Width() / 2);
     label.setTop(Height() / 2 - label.Height() / 2);

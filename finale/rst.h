@@ -1,7 +1,7 @@
 // The full-screen crash report.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 namespace vp {
 
@@ -13,7 +13,9 @@ public:
     void Form_Click();
     void Label1_Click();
 
-    static QString Report();
+private:
+    Program& program;
+    ControlRef Label1{*this, "Label1"};
 };
 
 } // namespace vp

@@ -3,7 +3,7 @@
 #include "core/clock.h"
 #include "core/msgbox.h"
 #include "core/values.h"
-#include "finale/module1.h"
+#include "module1/module1.h"
 #include "screens/screens.h"
 
 #include <array>
@@ -11,7 +11,41 @@
 
 namespace vp {
 
-Inst::Inst(Program& p) : Screen(p, InstDef())
+namespace {
+
+QString FileName(int c)
+{
+    static const std::array<const char*, 23> names = {
+        "Bezvýznamný_soubor", "Nezajímavý_soubor", "Nezajímavý_modul", "Doplňkový_modul", "Přídavný_modul",
+        "Modul", "Záložní_soubor", "Záložní_modul", "Doplněk", "Quorsova_galerie",
+        "Zbytečný_soubor", "Zbytečný_soubor", "Zbytečný_soubor",
+        "Zbytečný_modul", "Zbytečný_modul", "Zbytečný_modul",
+        "Generátor_chyb", "Generátor_chyb", "Generátor_chyb", "Generátor_chyb", "Generátor_chyb",
+        "Soubor_k_ničemu", "Soubor_k_ničemu",
+    };
+    return QString::fromUtf8(names.at(static_cast<std::size_t>(c)));
+}
+
+QString Extension(int e)
+{
+    static const std::array<const char*, 4> extensions = {".plm", ".exe", ".pll", ".quo"};
+    return QString::fromLatin1(extensions.at(static_cast<std::size_t>(e)));
+}
+
+QString WarningPrompt()
+{
+    return QStringLiteral("Na jednotce 'C:' zbývá pouze 000120kB volného místa. Na této jednotce se nachází Odpadkový koš o "
+                          "velikosti [?] kB. Chcete tento koš vysypat?");
+}
+
+QString RefusalPrompt()
+{
+    return QStringLiteral("Bohužel, tento koš nemůže být vysypán, protože je již využíván jinou aplikací.");
+}
+
+} // namespace
+
+Inst::Inst(Program& p) : Screen(p.runtime(), InstDef()), program(p)
 {
     bind<Inst>({
         {"Form", Event::Load, &Inst::Form_Load},
@@ -26,8 +60,8 @@ Inst::Inst(Program& p) : Screen(p, InstDef())
 void Inst::Form_Load()
 {
     program.ActiveDialog = 2;
-    Control& track = C("lblB");
-    Control& fill = C("lblM");
+    Control& track = *lblB;
+    Control& fill = *lblM;
     fill.setLeft(track.Left());
     fill.setTop(track.Top());
     fill.setWidth(0);
@@ -37,14 +71,14 @@ void Inst::Form_Load()
     HeadStartTop = 480;
     HeadStartLeft = 240;
     HeadEndLeft = 3370;
-    C("hlava").setLeft(HeadStartLeft);
-    C("hlava").setTop(HeadStartTop);
+    hlava->setLeft(HeadStartLeft);
+    hlava->setTop(HeadStartTop);
 }
 
 void Inst::Timer1_Timer()
 {
-    Control& track = C("lblB");
-    Control& fill = C("lblM");
+    Control& track = *lblB;
+    Control& fill = *lblM;
     // Widths are read back from the controls every time.
     if (!(fill.Width() < track.Width()))
         return;
@@ -53,7 +87,7 @@ void Inst::Timer1_Timer()
     const float done = fill.Width() / track.Width() * 100.0F;
     PercentDone = CInt(Int(done));
 
-    Control& percent = C("lblPrcnt");
+    Control& percent = *lblPrcnt;
     percent.setCaption(Str(PercentDone) + QLatin1Char('%'));
     percent.setForeColor(PercentDone < 50 ? fill.BackColor() : track.BackColor());
 
@@ -82,7 +116,7 @@ void Inst::Kolik()
         step = -0.1 * RemainingMinutes; // no random number in the shrinking phase
     }
     RemainingMinutes = Int((RemainingMinutes + step) * 100.0) / 100.0;
-    C("lblZbyva").setCaption(QStringLiteral("Zbývá ještě:") + PrevedMNaHMS(RemainingMinutes) + QStringLiteral(" (odhad)"));
+    lblZbyva->setCaption(QStringLiteral("Zbývá ještě:") + PrevedMNaHMS(RemainingMinutes) + QStringLiteral(" (odhad)"));
 }
 
 QString Inst::PrevedMNaHMS(const double& minutes)
@@ -93,25 +127,6 @@ QString Inst::PrevedMNaHMS(const double& minutes)
     return Str(hours) + QStringLiteral(" h ") + Str(wholeMinutes) + QStringLiteral(" m ") + Str(seconds) + QStringLiteral(" s ");
 }
 
-QString Inst::FileName(int c)
-{
-    static const std::array<const char*, 23> names = {
-        "Bezvýznamný_soubor", "Nezajímavý_soubor", "Nezajímavý_modul", "Doplňkový_modul", "Přídavný_modul",
-        "Modul", "Záložní_soubor", "Záložní_modul", "Doplněk", "Quorsova_galerie",
-        "Zbytečný_soubor", "Zbytečný_soubor", "Zbytečný_soubor",
-        "Zbytečný_modul", "Zbytečný_modul", "Zbytečný_modul",
-        "Generátor_chyb", "Generátor_chyb", "Generátor_chyb", "Generátor_chyb", "Generátor_chyb",
-        "Soubor_k_ničemu", "Soubor_k_ničemu",
-    };
-    return QString::fromUtf8(names.at(static_cast<std::size_t>(c)));
-}
-
-QString Inst::Extension(int e)
-{
-    static const std::array<const char*, 4> extensions = {".plm", ".exe", ".pll", ".quo"};
-    return QString::fromLatin1(extensions.at(static_cast<std::size_t>(e)));
-}
-
 void Inst::Co()
 {
     Random& rnd = runtime.random();
@@ -120,18 +135,7 @@ void Inst::Co()
     const auto number = static_cast<float>(Int(static_cast<double>(rnd.Rnd()) * 99.0));
     const auto c = static_cast<int>(Int(static_cast<double>(rnd.Rnd()) * 23.0));
     const std::int16_t e = CInt(Int(static_cast<double>(rnd.Rnd()) * 4.0));
-    C("lblCo").setCaption(FileName(c) + Str(number) + Extension(e));
-}
-
-QString Inst::WarningPrompt()
-{
-    return QStringLiteral("Na jednotce 'C:' zbývá pouze 000120kB volného místa. Na této jednotce se nachází Odpadkový koš o "
-                          "velikosti [?] kB. Chcete tento koš vysypat?");
-}
-
-QString Inst::RefusalPrompt()
-{
-    return QStringLiteral("Bohužel, tento koš nemůže být vysypán, protože je již využíván jinou aplikací.");
+    lblCo->setCaption(FileName(c) + Str(number) + Extension(e));
 }
 
 void Inst::Kos()
@@ -144,23 +148,23 @@ void Inst::Kos()
 
 void Inst::Timer2_Timer()
 {
-    Control& head = C("hlava");
+    Control& head = *hlava;
     head.setTop(HeadStartTop);
     head.setLeft(HeadStartLeft);
-    C("Timer3").setEnabled(true);
+    Timer3->setEnabled(true);
     head.setVisible(true);
 }
 
 // One step of the arch: 160 twips right, up to 700 twips high, 3.14 radians in all.
 void Inst::Timer3_Timer()
 {
-    Control& head = C("hlava");
+    Control& head = *hlava;
     head.setLeft(head.Left() + 160.0F);
     const double left = head.Left();
     const double angle = 3.14 * (left - HeadStartLeft) / static_cast<double>(HeadEndLeft - HeadStartLeft);
     head.setTop(static_cast<float>(HeadStartTop - 700.0 * std::sin(angle)));
     if (head.Left() > HeadEndLeft) {
-        C("Timer3").setEnabled(false);
+        Timer3->setEnabled(false);
         head.setVisible(false);
     }
 }

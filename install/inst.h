@@ -3,7 +3,7 @@
 // it shrinks, a waste bin that cannot be emptied, and a head jumping across.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 #include <cstdint>
 
@@ -32,10 +32,15 @@ public:
     void Timer2_Timer();
     void Timer3_Timer();
 
-    static QString FileName(int nameIndex);
-    static QString Extension(int extensionIndex);
-    static QString WarningPrompt();
-    static QString RefusalPrompt();
+private:
+    Program& program;
+    ControlRef lblB{*this, "lblB"};
+    ControlRef lblM{*this, "lblM"};
+    ControlRef lblPrcnt{*this, "lblPrcnt"};
+    ControlRef lblZbyva{*this, "lblZbyva"};
+    ControlRef lblCo{*this, "lblCo"};
+    ControlRef hlava{*this, "hlava"};
+    ControlRef Timer3{*this, "Timer3"};
 };
 
 } // namespace vp

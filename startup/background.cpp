@@ -4,7 +4,7 @@
 
 namespace vp {
 
-Background::Background(Program& p) : Screen(p, BackgroundDef())
+Background::Background(Program& p) : Screen(p.runtime(), BackgroundDef()), program(p)
 {
     bind<Background>({{"Form", Event::Activate, &Background::Form_Activate}});
 }

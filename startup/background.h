@@ -2,7 +2,7 @@
 // completion dialog. Clicked, it hands the focus back to the current one.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 namespace vp {
 
@@ -14,6 +14,9 @@ public:
 
 protected:
     void windowBuilt(QWidget& window) override;
+
+private:
+    Program& program;
 };
 
 } // namespace vp

@@ -4,7 +4,7 @@
 
 namespace vp {
 
-PreStart::PreStart(Program& p) : Screen(p, PreStartDef())
+PreStart::PreStart(Program& p) : Screen(p.runtime(), PreStartDef()), program(p)
 {
     bind<PreStart>({{"Timer1", Event::Timer, &PreStart::Timer1_Timer}});
 }
@@ -13,7 +13,7 @@ PreStart::PreStart(Program& p) : Screen(p, PreStartDef())
 void PreStart::Timer1_Timer()
 {
     Hide();
-    C("Timer1").setEnabled(false);
+    Timer1->setEnabled(false);
     program.Start().Show();
 }
 

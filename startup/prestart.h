@@ -2,7 +2,7 @@
 // back here when it is closed.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 namespace vp {
 
@@ -11,6 +11,10 @@ public:
     explicit PreStart(Program& p);
 
     void Timer1_Timer();
+
+private:
+    Program& program;
+    ControlRef Timer1{*this, "Timer1"};
 };
 
 } // namespace vp

@@ -4,7 +4,7 @@
 
 namespace vp {
 
-Start::Start(Program& p) : Screen(p, StartDef())
+Start::Start(Program& p) : Screen(p.runtime(), StartDef()), program(p)
 {
     bind<Start>({
         {"Command1", Event::MouseMove, &Start::Command1_MouseMove},
@@ -17,14 +17,14 @@ Start::Start(Program& p) : Screen(p, StartDef())
 
 void Start::Command1_MouseMove()
 {
-    C("Command1").setCaption(QStringLiteral("Ano"));
-    C("Command2").setCaption(QStringLiteral("Ne"));
+    Command1->setCaption(QStringLiteral("Ano"));
+    Command2->setCaption(QStringLiteral("Ne"));
 }
 
 void Start::Command2_MouseMove()
 {
-    C("Command2").setCaption(QStringLiteral("Ano"));
-    C("Command1").setCaption(QStringLiteral("Ne"));
+    Command2->setCaption(QStringLiteral("Ano"));
+    Command1->setCaption(QStringLiteral("Ne"));
 }
 
 // Neither the button nor what it reads matters.
@@ -43,7 +43,7 @@ void Start::Fertig()
 void Start::Form_Unload()
 {
     program.PreStart().Show();
-    program.PreStart().C("Timer1").setEnabled(true);
+    splashTimer->setEnabled(true);
 }
 
 } // namespace vp

@@ -2,7 +2,7 @@
 // both answers lead on to the wizard.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
 namespace vp {
 
@@ -16,6 +16,12 @@ public:
     void Command2_Click();
     void Fertig();
     void Form_Unload();
+
+private:
+    Program& program;
+    ControlRef Command1{*this, "Command1"};
+    ControlRef Command2{*this, "Command2"};
+    ControlRef splashTimer{program.PreStart(), "Timer1"};
 };
 
 } // namespace vp

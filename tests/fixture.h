@@ -5,7 +5,9 @@
 #include "app/program.h"
 #include "core/clock.h"
 #include "core/msgbox.h"
+#include "core/text.h"
 #include "core/values.h"
+#include "texts.h"
 
 #include <QStringList>
 #include <QTest>
@@ -27,6 +29,7 @@ public:
         QString title;
         int style;
         std::function<int()> answer;
+        QString prompt; // empty: any
     };
 
     std::vector<Shown> shown;
@@ -35,17 +38,20 @@ public:
 
     void expect(const QString& title, int style, int answer)
     {
-        expected.push_back({title, style, [answer] { return answer; }});
+        expect(title, style, [answer] { return answer; });
     }
-    void expect(const QString& title, int style, std::function<int()> answer)
+    void expect(const QString& title, int style, std::function<int()> answer, const QString& prompt = {})
     {
-        expected.push_back({title, style, std::move(answer)});
+        expected.push_back({title, style, std::move(answer), prompt});
     }
+    // Every "Konec": the refusal, answered with OK.
+    void expectExitRefusal() { expect(texts::Application, mb::OkOnly + mb::Exclamation, [] { return mb::Ok; }, texts::ExitRefusal); }
 
     int MsgBox(const QString& prompt, int style, const QString& title) override
     {
         shown.push_back({prompt, style, title});
-        if (expected.empty() || expected.front().title != title || expected.front().style != style) {
+        if (expected.empty() || expected.front().title != title || expected.front().style != style ||
+            (!expected.front().prompt.isEmpty() && expected.front().prompt != prompt)) {
             unexpected << QStringLiteral("unexpected box \"%1\" style %2").arg(title).arg(style);
             // Answer as Escape would, so that the program can go on.
             return (style & 0xF) == mb::RetryCancel ? mb::Cancel : (style & 0xF) == mb::YesNo ? mb::No : mb::Ok;

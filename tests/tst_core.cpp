@@ -4,8 +4,7 @@
 #include "core/control.h"
 #include "core/screen.h"
 #include "core/theme.h"
-#include "core/widgets.h"
-#include "finale/rst.h"
+#include "core/text.h"
 #include "fixture.h"
 
 #include <QApplication>
@@ -32,7 +31,7 @@ constexpr ScreenDef probeDef{.name = "Probe", .title = "Probe", .clientWidth = 4
 
 class Probe final : public Screen {
 public:
-    explicit Probe(Program& p) : Screen(p, probeDef)
+    explicit Probe(Runtime& r) : Screen(r, probeDef)
     {
         bind<Probe>({
             {"Form", Event::Load, &Probe::Form_Load},
@@ -59,13 +58,21 @@ public:
 constexpr ControlDef badControls[] = {{.kind = Kind::Label, .name = "Label1"}};
 constexpr ScreenDef badDef{.name = "Bad", .title = "Bad", .clientWidth = 1500, .clientHeight = 1500, .controls = badControls};
 
-class BadBinding final : public Screen {
+// A behaviour with one fault of naming: a handler on an event its control does
+// not raise, a handler on a missing control, or a missing control it uses.
+class BadBehaviour final : public Screen {
 public:
-    explicit BadBinding(Program& p) : Screen(p, badDef)
+    BadBehaviour(Runtime& r, int fault) : Screen(r, badDef)
     {
-        bind<BadBinding>({{"Label1", Event::MouseMove, &BadBinding::Label1_MouseMove}});
+        if (fault == 0)
+            bind<BadBehaviour>({{"Label1", Event::MouseMove, &BadBehaviour::Handler}});
+        if (fault == 1)
+            bind<BadBehaviour>({{"Labell", Event::Click, &BadBehaviour::Handler}});
+        if (fault == 2)
+            typo = std::make_unique<ControlRef>(*this, "Lable1");
     }
-    void Label1_MouseMove() {}
+    void Handler() {}
+    std::unique_ptr<ControlRef> typo;
 };
 
 } // namespace
@@ -162,7 +169,7 @@ private slots:
 
     void gateDropsTicksWhileABoxIsOpen()
     {
-        Probe probe(h->setup);
+        Probe probe(h->setup.runtime());
         probe.Show();
         QCOMPARE(probe.ticks, 0);
         h->advance(100);
@@ -170,7 +177,7 @@ private slots:
         // The click opens a box; while it waits, 1000 ms pass: ten ticks are due,
         // none runs inside the click and none is queued for later.
         probe.onClick = [&] { h->setup.runtime().boxes().MsgBox(QStringLiteral("?"), mb::OkOnly); };
-        h->boxes.expect(ApplicationTitle, mb::OkOnly, [&] {
+        h->boxes.expect(texts::Application, mb::OkOnly, [&] {
             h->advance(1000);
             return mb::Ok;
         });
@@ -193,7 +200,7 @@ private slots:
 
     void lifecycleLoadsOnFirstReferenceAndRebuildsAfterClose()
     {
-        Probe probe(h->setup);
+        Probe probe(h->setup.runtime());
         QCOMPARE(probe.lifecycle(), Lifecycle::NotCreated);
         QCOMPARE(probe.loads, 0);
         // Reading a control is a reference: it loads the screen, hidden.
@@ -231,7 +238,7 @@ private slots:
 
     void propertiesKeepFractionsAndDrawInPixels()
     {
-        Probe probe(h->setup);
+        Probe probe(h->setup.runtime());
         Control& label = probe.C("Label1");
         label.setWidth(1234.567F);
         QCOMPARE(label.Width(), 1234.567F);
@@ -240,16 +247,38 @@ private slots:
         QCOMPARE(probe.C("Command1").widget()->geometry(), QRect(10, 10, 80, 25));
     }
 
-    void bindingToAMissingEventFailsLoudly()
+    // Every name a behaviour uses is checked when its window is built, not
+    // when the line that uses it first runs.
+    void namingFaultsFailTheBuild_data()
     {
-        BadBinding bad(h->setup);
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("event the control does not raise") << 0 << "Label1";
+        QTest::newRow("handler on a missing control") << 1 << "Labell";
+        QTest::newRow("missing control used") << 2 << "Lable1";
+    }
+    void namingFaultsFailTheBuild()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, named);
+        BadBehaviour bad(h->setup.runtime(), fault);
         try {
-            bad.Show();
-            QFAIL("a label has no MouseMove, and building must say so");
+            bad.Hide();
+            QFAIL("building must fail");
         } catch (const RuntimeError& e) {
-            QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("Label1")));
-            QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("Bad")));
+            QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("Bad: ")), e.what());
+            QVERIFY2(QString::fromUtf8(e.what()).contains(named), e.what());
         }
+    }
+
+    // So building every screen of the program proves every name its behaviours use.
+    void everyScreenBuildsWithItsBehaviour()
+    {
+        for (Screen* s : h->setup.runtime().screens) {
+            h->act([&] { s->Hide(); });
+            QVERIFY2(s->isLoaded(), qPrintable(s->name()));
+        }
+        QCOMPARE(h->setup.runtime().screens.size(), std::size_t(9));
     }
 
     void lineBreaks()
@@ -263,7 +292,7 @@ private slots:
         QCOMPARE(shown.size(), stored.size() - 1);
         QCOMPARE(textFromDisplay(shown), stored);
 
-        Probe probe(h->setup);
+        Probe probe(h->setup.runtime());
         QCOMPARE(probe.C("Label1").Caption(), QStringLiteral("a\rb\nc\r\nd")); // kept exactly
     }
 
@@ -291,7 +320,7 @@ private slots:
         // The crash report keeps its address in one piece.
         Rst& rst = h->setup.Rst();
         QWidget* label = rst.C("Label1").widget();
-        const QString shown = labelLines(Rst::Report(), QFontMetricsF(label->font(), label), label->width());
+        const QString shown = labelLines(texts::CrashReport, QFontMetricsF(label->font(), label), label->width());
         QVERIFY2(shown.split(QLatin1Char('\n')).filter(QStringLiteral("x123456;vALdry0-NX000;H,335978/2'")).size() == 1, qPrintable(shown));
     }
 
@@ -345,7 +374,7 @@ private slots:
             QTest::keyClick(box, Qt::Key_Escape);
         });
         QCOMPARE(real.MsgBox(QStringLiteral("a\rb"), mb::RetryCancel), mb::Cancel);
-        QCOMPARE(title, ApplicationTitle);
+        QCOMPARE(title, texts::Application);
         captions.sort();
         QCOMPARE(captions, QStringList({"Opakovat", "Storno"}));
 

@@ -5,7 +5,6 @@
 #include "fixture.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 
 using namespace vp;
 using namespace vp::test;
@@ -33,9 +32,6 @@ void untilCompleted(Harness& h)
         h.advance(800);
 }
 
-const QString Warning = QStringLiteral("Upozornění");
-const QString Refusal = QStringLiteral("Požadavek nelze splnit");
-
 } // namespace
 
 class LoopTest : public QObject {
@@ -44,11 +40,9 @@ class LoopTest : public QObject {
 private slots:
     void wholeLoop()
     {
-        QElapsedTimer timer;
-        timer.start();
         Harness h;
         Setup& s = h.setup;
-        const auto refusal = [](Harness& x) { x.boxes.expect(ApplicationTitle, mb::OkOnly + mb::Exclamation, mb::Ok); };
+        const auto refusal = [](Harness& x) { x.boxes.expectExitRefusal(); };
 
         const std::vector<Passage> passages = {
             {"launch: the splash screen", [](Harness& x) { x.setup.launch(); }, {"PreStart"}, "PreStart"},
@@ -82,8 +76,8 @@ private slots:
             {"backdrop clicked: the installation again", backdropClicked, {"Background", "Inst"}, "Inst"},
             {"full bar, with the waste bin: completion",
              [](Harness& x) {
-                 x.boxes.expect(Warning, mb::YesNo, mb::Yes);
-                 x.boxes.expect(Refusal, mb::OkOnly + mb::Critical, mb::Ok);
+                 x.boxes.expect(texts::WarningTitle, mb::YesNo, mb::Yes);
+                 x.boxes.expect(texts::RefusalTitle, mb::OkOnly + mb::Critical, mb::Ok);
                  untilCompleted(x);
              },
              {"Background", "Form2"}, "Form2"},
@@ -121,7 +115,6 @@ private slots:
         QCOMPARE(s.Inst().C("lblPrcnt").Caption(), QStringLiteral(" 100%"));
         QCOMPARE(s.ActiveDialog, std::int16_t(3));
         QCOMPARE(h.boxes.shown.size(), std::size_t(5));
-        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     }
 };
 

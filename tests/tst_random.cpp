@@ -1034,7 +1034,7 @@ private slots:
             QCOMPARE(all.pagesSeen, (QSet<int>{1, 2, 3, 4, 5}));
             QVERIFY(all.completions > 0);
             QVERIFY(all.ends > 0);
-            for (const QString& title : {QStringLiteral("Zpráva systému"), ApplicationTitle, QStringLiteral("Upozornění"), QStringLiteral("Požadavek nelze splnit")}) {
+            for (const QString& title : {test::texts::BusyTitle, test::texts::Application, test::texts::WarningTitle, test::texts::RefusalTitle}) {
                 const bool shown = std::any_of(all.answers.begin(), all.answers.end(), [&](const auto& a) { return a.first.startsWith(title + QLatin1Char(':')); });
                 QVERIFY2(shown, qPrintable(title));
             }

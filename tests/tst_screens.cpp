@@ -62,7 +62,7 @@ private slots:
     {
         QFETCH(const ScreenDef*, def);
         QFETCH(QSize, client);
-        Screen s(h->setup, *def);
+        Screen s(h->setup.runtime(), *def);
         s.Show();
         QWidget* w = s.window();
         QCOMPARE(w->windowTitle(), q(def->title));
@@ -108,7 +108,7 @@ private slots:
     void stackingFollowsTheTables()
     {
         QFETCH(const ScreenDef*, def);
-        Screen s(h->setup, *def);
+        Screen s(h->setup.runtime(), *def);
         s.Show();
         // Within each parent, Qt paints later children over earlier ones: the
         // children list must be the table read from back to front.
@@ -126,7 +126,7 @@ private slots:
 
     void captionsToTheLetter()
     {
-        Screen wizard(h->setup, Form1Def());
+        Screen wizard(h->setup.runtime(), Form1Def());
         QCOMPARE(wizard.C("cmdDalsi").Caption(), QStringLiteral("Další  >>"));
         QCOMPARE(wizard.C("cmdZpet").Caption(), QStringLiteral("<<  Zpět"));
         QCOMPARE(wizard.C("txtPodminky").Text(), QStringLiteral("Text2"));
@@ -134,12 +134,12 @@ private slots:
         QCOMPARE(wizard.C("Text1").Text(), QStringLiteral("C:\\Program Files\\Valdrynix Plim\\Plim\\Plim_1_0"));
         QCOMPARE(static_cast<QLineEdit*>(wizard.C("Text1").widget())->text(), wizard.C("Text1").Text());
 
-        Screen done(h->setup, Form2Def());
+        Screen done(h->setup.runtime(), Form2Def());
         QVERIFY(done.C("Label1").Caption().contains(QStringLiteral("Valdrynix Plim 1.0.byl dokončen.")));
-        Screen splash(h->setup, PreStartDef());
+        Screen splash(h->setup.runtime(), PreStartDef());
         QCOMPARE(splash.C("Label1", 1).Caption(), QStringLiteral("Valdrynix Plim   1.0."));
         QCOMPARE(splash.C("Label1", 0).Caption(), QStringLiteral("Valdrynix Plim 1.0."));
-        Screen install(h->setup, InstDef());
+        Screen install(h->setup.runtime(), InstDef());
         QCOMPARE(install.C("lblPrcnt").Caption(), QStringLiteral("0%"));
         QCOMPARE(install.C("lblCo").Caption(), QStringLiteral("."));
         QCOMPARE(install.C("lblZbyva").Caption(), QStringLiteral("..."));
@@ -147,7 +147,7 @@ private slots:
 
     void installationScreenLayers()
     {
-        Screen s(h->setup, InstDef());
+        Screen s(h->setup.runtime(), InstDef());
         s.Show();
         // The head is behind every other control; the percentage is in front of the bar.
         const auto siblings = s.window()->children();
@@ -236,7 +236,7 @@ private slots:
     void resizingMovesNothing()
     {
         QFETCH(const ScreenDef*, def);
-        Screen s(h->setup, *def);
+        Screen s(h->setup.runtime(), *def);
         s.Show();
         QList<QRect> before;
         for (const auto& c : s.controls())
@@ -253,7 +253,7 @@ private slots:
 
     void portraitPointerIsTheArrow()
     {
-        Screen s(h->setup, Form1Def());
+        Screen s(h->setup.runtime(), Form1Def());
         QWidget* image = s.C("Image1").widget();
         QCOMPARE(image->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(image->cursor().hotSpot(), QPoint(0, 1));

@@ -1,6 +1,5 @@
 // The setup wizard: pages, licence, configurations, refusals and hand-over,
 // through its real buttons.
-#include "finale/module1.h"
 #include "fixture.h"
 
 #include <QClipboard>
@@ -95,12 +94,7 @@ private slots:
         next();
         next();
         const QString text = w.C("txtPodminky").Text();
-        QCOMPARE(text.size(), 1183);
-        QCOMPARE(text.count(QLatin1Char('\n')), 2);
-        QCOMPARE(text.count(QLatin1Char('\r')), 0);
-        QVERIFY(text.startsWith(QStringLiteral("Podmínky využívání aplikace Valdrynix Plim 1.0.") + QString(54, QLatin1Char(' ')) + QStringLiteral("\n\nBlabla")));
-        QVERIFY(text.endsWith(QStringLiteral("bla.Blabla bla bla. Bla blabla.")));
-        QCOMPARE(Form1::LicenceHeading().size(), 101);
+        QCOMPARE(text, texts::Licence);
         // The box shows the two line feeds as marks on one line, not as breaks.
         const QString shown = static_cast<QPlainTextEdit*>(w.C("txtPodminky").widget())->toPlainText();
         QVERIFY(!shown.contains(QLatin1Char('\n')));
@@ -131,25 +125,22 @@ private slots:
     void configurationDescriptions()
     {
         Form1& w = h->setup.Form1();
-        QCOMPARE(Form1::ConfigurationText(1).size(), 207);
-        QCOMPARE(Form1::ConfigurationText(2).size(), 231);
-        QCOMPARE(Form1::ConfigurationText(3).size(), 132);
         for (int i = 0; i < 3; ++i)
             next();
         QCOMPARE(w.C("txtKonf").Text(), QString());
         QTest::keyClicks(w.C("txtKonf").widget(), QStringLiteral("moje"));
         QCOMPARE(w.C("txtKonf").Text(), QStringLiteral("moje"));
         QTest::mouseClick(w.C("optKon2").widget(), Qt::LeftButton);
-        QCOMPARE(w.C("txtKonf").Text(), Form1::ConfigurationText(2));
+        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[1]);
         QTest::mouseClick(w.C("optKon1").widget(), Qt::LeftButton);
-        QCOMPARE(w.C("txtKonf").Text(), Form1::ConfigurationText(1));
+        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[0]);
         QTest::mouseClick(w.C("optKon3").widget(), Qt::LeftButton);
-        QCOMPARE(w.C("txtKonf").Text(), Form1::ConfigurationText(3));
+        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[2]);
         // Leaving the page and coming back keeps choice and description.
         next();
         back();
         QVERIFY(w.C("optKon3").Value());
-        QCOMPARE(w.C("txtKonf").Text(), Form1::ConfigurationText(3));
+        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[2]);
     }
 
     void browsingIsRefusedForAsLongAsTheUserRetries()
@@ -158,12 +149,11 @@ private slots:
         next();
         const QString folder = w.C("Text1").Text();
         for (int i = 0; i < 3; ++i)
-            h->boxes.expect(QStringLiteral("Zpráva systému"), mb::RetryCancel, mb::Retry);
-        h->boxes.expect(QStringLiteral("Zpráva systému"), mb::RetryCancel, mb::Cancel);
+            h->boxes.expect(texts::BusyTitle, mb::RetryCancel, mb::Retry);
+        h->boxes.expect(texts::BusyTitle, mb::RetryCancel, mb::Cancel);
         QTest::mouseClick(w.C("cmdZProch").widget(), Qt::LeftButton);
         QCOMPARE(h->boxes.shown.size(), std::size_t(4));
-        QCOMPARE(h->boxes.shown.front().prompt, Form1::BusyPrompt());
-        QCOMPARE(Form1::BusyPrompt().size(), 205);
+        QCOMPARE(h->boxes.shown.front().prompt, texts::BusyPrompt);
         QCOMPARE(w.C("Text1").Text(), folder);
         QCOMPARE(w.AktFaze, std::int16_t(2));
     }
@@ -198,7 +188,7 @@ private slots:
             if (page > 1)
                 next();
             for (int twice = 0; twice < 2; ++twice) {
-                h->boxes.expect(ApplicationTitle, mb::OkOnly + mb::Exclamation, mb::Ok);
+                h->boxes.expectExitRefusal();
                 QTest::mouseClick(w.C("cmdKonec").widget(), Qt::LeftButton);
             }
             QCOMPARE(w.AktFaze, std::int16_t(page));
@@ -207,16 +197,7 @@ private slots:
             QVERIFY(w.isVisible());
         }
         QCOMPARE(h->setup.Inst().lifecycle(), Lifecycle::NotCreated); // only Next hands over
-        QCOMPARE(h->boxes.shown.back().prompt, Module1::ExitRefusalPrompt());
-    }
-
-    void exitRefusalPrompt()
-    {
-        const QString prompt = Module1::ExitRefusalPrompt();
-        QCOMPARE(prompt.size(), 303);
-        QCOMPARE(prompt.count(QLatin1Char('\r')), 2);
-        QCOMPARE(prompt.count(QLatin1Char('\n')), 0);
-        QCOMPARE(prompt.indexOf(QStringLiteral("\r\r")), 112);
+        QCOMPARE(h->boxes.shown.back().prompt, texts::ExitRefusal);
     }
 
     void handsOverFromPageFiveAndComesBackThere()

@@ -1,7 +1,7 @@
 #include "wizard/form1.h"
 
 #include "core/msgbox.h"
-#include "finale/module1.h"
+#include "module1/module1.h"
 #include "screens/screens.h"
 
 #include <array>
@@ -13,9 +13,31 @@ namespace {
 const QString Filler = QStringLiteral("Blabla bla bla. Bla blabla.");
 constexpr int FillerRepeats = 40;
 
+QString LicenceHeading() { return QStringLiteral("Podmínky využívání aplikace Valdrynix Plim 1.0.") + QString(54, QLatin1Char(' ')); }
+
+QString BusyPrompt()
+{
+    return QStringLiteral("Bohužel systém je zaneprázdněn a vzhledem ke kritickému protokolu AH45.2L!!!K_fň47/52.P.L.I.M-82 "
+                          "nedovoluje otevření požadovaného dialogového okna. Stiskněte 'Storno' nebo počkejte a akci opakujte později.");
+}
+
+QString ConfigurationText(int option)
+{
+    static const std::array<QString, 3> texts = {
+        QStringLiteral("Minimální konfigurace - vhodná pro začátečníky. Nejjednodušší ovládání. Obsahuje speciální soubory "
+                       "nápovědy a z toho důvodu má obzvláště vysoké nároky na volné místo na disku (ze všech konfigurací nejvyšší)."),
+        QStringLiteral("Standartní konfigurace - obsahuje oproti Profesionální konfiguraci zvláštní pluginy pro pohodlnější "
+                       "ovládání a zároveň proti minimální konfiguraci je rozsáhlejší. Z těchto důvodu zabírá ze všech tří "
+                       "možností na disku nejvíce místa."),
+        QStringLiteral("Profesionální konfigurace - má maximální nároky na diskové místo a proto zabírá více paměti než obě "
+                       "dvě zbylé konfigurace dohromady."),
+    };
+    return texts.at(static_cast<std::size_t>(option - 1));
+}
+
 } // namespace
 
-Form1::Form1(Program& p) : Screen(p, Form1Def())
+Form1::Form1(Program& p) : Screen(p.runtime(), Form1Def()), program(p)
 {
     bind<Form1>({
         {"Form", Event::Load, &Form1::Form_Load},
@@ -30,41 +52,18 @@ Form1::Form1(Program& p) : Screen(p, Form1Def())
     });
 }
 
-QString Form1::LicenceHeading() { return QStringLiteral("Podmínky využívání aplikace Valdrynix Plim 1.0.") + QString(54, QLatin1Char(' ')); }
-
-QString Form1::BusyPrompt()
-{
-    return QStringLiteral("Bohužel systém je zaneprázdněn a vzhledem ke kritickému protokolu AH45.2L!!!K_fň47/52.P.L.I.M-82 "
-                          "nedovoluje otevření požadovaného dialogového okna. Stiskněte 'Storno' nebo počkejte a akci opakujte později.");
-}
-
-QString Form1::ConfigurationText(int option)
-{
-    static const std::array<QString, 3> texts = {
-        QStringLiteral("Minimální konfigurace - vhodná pro začátečníky. Nejjednodušší ovládání. Obsahuje speciální soubory "
-                       "nápovědy a z toho důvodu má obzvláště vysoké nároky na volné místo na disku (ze všech konfigurací nejvyšší)."),
-        QStringLiteral("Standartní konfigurace - obsahuje oproti Profesionální konfiguraci zvláštní pluginy pro pohodlnější "
-                       "ovládání a zároveň proti minimální konfiguraci je rozsáhlejší. Z těchto důvodu zabírá ze všech tří "
-                       "možností na disku nejvíce místa."),
-        QStringLiteral("Profesionální konfigurace - má maximální nároky na diskové místo a proto zabírá více paměti než obě "
-                       "dvě zbylé konfigurace dohromady."),
-    };
-    return texts.at(static_cast<std::size_t>(option - 1));
-}
-
 void Form1::Faze(std::int16_t page)
 {
     if (page < 1 || page > 5)
         return;
     AktFaze = page;
-    static const std::array<std::string_view, 5> frames = {"Frame1", "Frame2", "Frame3", "Frame4", "Frame5"};
-    for (std::size_t i = 0; i < frames.size(); ++i)
-        C(frames[i]).setVisible(static_cast<int>(i) + 1 == page);
-    C("cmdZpet").setEnabled(page != 1);
-    C("cmdDalsi").setEnabled(true);
+    for (std::size_t i = 0; i < Frames.size(); ++i)
+        Frames[i]->setVisible(static_cast<int>(i) + 1 == page);
+    cmdZpet->setEnabled(page != 1);
+    cmdDalsi->setEnabled(true);
     if (page == 3) {
         // Rebuilt from scratch on every entry, so the filler never doubles.
-        Control& terms = C("txtPodminky");
+        Control& terms = *txtPodminky;
         terms.setText(LicenceHeading() + QLatin1Char('\n') + QLatin1Char('\n'));
         for (int i = 0; i < FillerRepeats; ++i)
             terms.setText(terms.Text() + Filler);
@@ -93,9 +92,9 @@ void Form1::cmdZpet_Click()
         Faze(static_cast<std::int16_t>(AktFaze - 1));
 }
 
-void Form1::optKon1_Click() { C("txtKonf").setText(ConfigurationText(1)); }
-void Form1::optKon2_Click() { C("txtKonf").setText(ConfigurationText(2)); }
-void Form1::optKon3_Click() { C("txtKonf").setText(ConfigurationText(3)); }
+void Form1::optKon1_Click() { txtKonf->setText(ConfigurationText(1)); }
+void Form1::optKon2_Click() { txtKonf->setText(ConfigurationText(2)); }
+void Form1::optKon3_Click() { txtKonf->setText(ConfigurationText(3)); }
 
 // Browsing is never possible; the box comes back for as long as the user retries.
 void Form1::cmdZProch_Click()
@@ -107,10 +106,10 @@ void Form1::cmdZProch_Click()
 // From the second click on the portrait stands on its head, then upright again.
 void Form1::Image1_Click()
 {
-    Control& image = C("Image1");
-    const PictureRef upright = program.ImageBank().C("plim1").Picture();
+    Control& image = *Image1;
+    const PictureRef upright = plim1->Picture();
     if (handleOf(image.Picture()) == handleOf(upright))
-        image.setPicture(program.ImageBank().C("plim2").Picture());
+        image.setPicture(plim2->Picture());
     else
         image.setPicture(upright);
 }

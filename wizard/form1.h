@@ -1,8 +1,9 @@
 // The five-page setup wizard.
 #pragma once
 
-#include "core/screen.h"
+#include "app/program_interface.h"
 
+#include <array>
 #include <cstdint>
 
 namespace vp {
@@ -25,9 +26,16 @@ public:
     void Image1_Click();
     void cmdKonec_Click();
 
-    static QString LicenceHeading();
-    static QString BusyPrompt();
-    static QString ConfigurationText(int option);
+private:
+    Program& program;
+    std::array<ControlRef, 5> Frames{{{*this, "Frame1"}, {*this, "Frame2"}, {*this, "Frame3"}, {*this, "Frame4"}, {*this, "Frame5"}}};
+    ControlRef cmdZpet{*this, "cmdZpet"};
+    ControlRef cmdDalsi{*this, "cmdDalsi"};
+    ControlRef txtPodminky{*this, "txtPodminky"};
+    ControlRef txtKonf{*this, "txtKonf"};
+    ControlRef Image1{*this, "Image1"};
+    ControlRef plim1{program.ImageBank(), "plim1"};
+    ControlRef plim2{program.ImageBank(), "plim2"};
 };
 
 } // namespace vp

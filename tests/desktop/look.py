@@ -70,17 +70,18 @@ def wait_active(p: Plim, w: int, timeout: float = 3.0) -> None:
                              f"not \"{p.desk.title(w)}\"")
 
 
-def wait_in_front(p: Plim, w: int, timeout: float = 3.0) -> None:
-    """Active, and the topmost of the windows the window manager stacks; a
-    panel (a dock) may stay over it, as kwin keeps its panel."""
-    wait_active(p, w, timeout)
+def topmost(p: Plim) -> int:
+    """The topmost of the windows the window manager stacks, panels aside
+    (a panel stays above ordinary windows by design)."""
+    stack = [w for w in p.desk.stacking() if "_NET_WM_WINDOW_TYPE_DOCK" not in p.desk.window_type(w)]
+    return stack[-1] if stack else 0
 
-    def topmost() -> int:
-        stack = [x for x in p.desk.stacking() if "_NET_WM_WINDOW_TYPE_DOCK" not in p.desk.window_type(x)]
-        return (stack or [0])[-1]
-    ok = wait_until(lambda: topmost() == w, timeout)
-    top = topmost()
-    assert ok, f"the topmost window is \"{p.desk.title(top)}\", not \"{p.desk.title(w)}\""
+
+def wait_in_front(p: Plim, w: int, timeout: float = 3.0) -> None:
+    """Active, and the topmost window."""
+    wait_active(p, w, timeout)
+    ok = wait_until(lambda: topmost(p) == w, timeout)
+    assert ok, f"the topmost window is \"{p.desk.title(topmost(p))}\", not \"{p.desk.title(w)}\""
 
 
 def wait_gone(p: Plim, w: int, timeout: float = 3.0) -> None:

@@ -41,7 +41,7 @@ def describe_status(status: int | None) -> str:
 
 
 def load_layout(layout_tool: str) -> dict:
-    out = subprocess.run([layout_tool], capture_output=True, text=True, check=True, timeout=60,
+    out = subprocess.run([os.path.realpath(layout_tool)], capture_output=True, text=True, check=True, timeout=60,
                          env={**os.environ, "QT_QPA_PLATFORM": "offscreen"})
     return json.loads(out.stdout)
 

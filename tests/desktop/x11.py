@@ -277,9 +277,11 @@ class Desk:
         w.change_property(self.atom("_NET_WM_STRUT"), Xatom.CARDINAL, 32, strut)
         w.change_property(self.atom("_NET_WM_STRUT_PARTIAL"), Xatom.CARDINAL, 32, strut + ranges)
         w.set_wm_name("panel")
-        # Where it goes, said as a user would (kwin places a dock without it
-        # in the middle of the screen).
-        w.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.USSize, x=rect.x, y=rect.y, width=rect.w, height=rect.h)
+        # Where it asks to be, as a panel does; and it never takes the focus.
+        w.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.PPosition | Xutil.USSize | Xutil.PSize | Xutil.PMinSize
+                              | Xutil.PMaxSize, x=rect.x, y=rect.y, width=rect.w, height=rect.h,
+                              min_width=rect.w, min_height=rect.h, max_width=rect.w, max_height=rect.h)
+        w.set_wm_hints(flags=Xutil.InputHint, input=0)
         w.map()
         self.d.sync()
         return w.id

@@ -1,8 +1,10 @@
-#include "finale/module1.h"
+#include "module1/module1.h"
 
 #include "core/msgbox.h"
 
 namespace vp::Module1 {
+
+namespace {
 
 QString ExitRefusalPrompt()
 {
@@ -12,6 +14,8 @@ QString ExitRefusalPrompt()
         ",,Co dělat v nesnázích'', a ,,Máte-li potíže při běhu programů pro MS-WINDOWS''.");
     return first + QLatin1Char('\r') + QLatin1Char('\r') + second;
 }
+
+} // namespace
 
 void ExitRefusal(MessageBoxes& boxes)
 {

@@ -9,8 +9,6 @@ class MessageBoxes;
 
 namespace Module1 {
 
-QString ExitRefusalPrompt();
-
 // Shows the refusal (OK, exclamation icon, the application title) and returns.
 void ExitRefusal(MessageBoxes& boxes);
 

@@ -303,8 +303,8 @@ private slots:
         QFETCH(QString, control);
         QFETCH(qreal, ratio);
         QFETCH(bool, photograph);
-        Screen install(h->setup, InstDef());
-        Screen wizard(h->setup, Form1Def());
+        Screen install(h->setup.runtime(), InstDef());
+        Screen wizard(h->setup.runtime(), Form1Def());
         QWidget* w = control == QLatin1String("portrait") ? wizard.C("Image1").widget() : install.C(control.toStdString()).widget();
         w->setVisible(true);
         const auto coloursOf = [&](const QPixmap& source, QSize size, qreal dpr) {

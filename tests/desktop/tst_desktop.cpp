@@ -302,9 +302,10 @@ private slots:
             return std::max(std::abs(d.x()), std::abs(d.y()));
         };
         const auto landsCentred = [&](Screen& w, const char* name) {
-            QVERIFY2(QTest::qWaitFor([&] { return managed(w); }, 5000), name);
+            // Looked at once the window manager has taken it on, framed it and
+            // made it active (kwin sets up its frame in that time, at 0,0).
+            QVERIFY2(QTest::qWaitFor([&] { return managed(w) && framed(w) && isActive(w); }, 5000), name);
             const QRect first = clientOf(w);
-            QVERIFY2(QTest::qWaitFor([&] { return framed(w); }, 5000), name);
             QVERIFY2(offCentre(frameOf(w)) <= 2, qPrintable(QStringLiteral("%1 frame at %2").arg(QLatin1String(name), rectText(frameOf(w)))));
             for (int i = 0; i < 20; ++i) {
                 QTest::qWait(25);
@@ -314,7 +315,7 @@ private slots:
 
         Setup& s = h->setup;
         s.launch();
-        QVERIFY(QTest::qWaitFor([&] { return managed(s.PreStart()); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.PreStart()) && isActive(s.PreStart()); }, 5000));
         QVERIFY2(offCentre(frameOf(s.PreStart())) <= 1, qPrintable(QStringLiteral("splash at %1").arg(rectText(frameOf(s.PreStart())))));
 
         h->advance(2000);

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMargins>
+#include <QRect>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
@@ -278,6 +279,16 @@ std::optional<QMargins> frameFor(xcb_connection_t* c, QWidget& window)
 
 } // namespace
 #endif
+
+QRect frameGeometryOf(const QWidget& window)
+{
+#ifdef VP_HAVE_XCB
+    if (xcb_connection_t* c = x11(); c && window.testAttribute(Qt::WA_WState_Created))
+        if (const auto frame = extentsOf(c, static_cast<xcb_window_t>(window.winId())))
+            return window.geometry().marginsAdded(*frame);
+#endif
+    return window.frameGeometry();
+}
 
 void showCentred(QWidget& window)
 {

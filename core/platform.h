@@ -1,6 +1,7 @@
 // The few things the window system has to be told directly.
 #pragma once
 
+class QRect;
 class QScreen;
 class QWidget;
 
@@ -22,6 +23,10 @@ void fillMonitor(QWidget& window, QScreen& monitor);
 // program is fixed at its size, so that it floats where it is placed; other
 // window managers keep their frames the user can drag. Before the first map.
 void floatOnTilingDesktop(QWidget& window);
+
+// Where a window is, frame included, as the window manager says it framed it
+// (Qt may not have heard of the frame yet and then gives the client area).
+QRect frameGeometryOf(const QWidget& window);
 
 // Shows a window with a title bar whose client area was set centred on its
 // monitor so that its frame, title bar included, is centred already on this

@@ -353,7 +353,7 @@ void Screen::Hide()
     ensureLoaded();
     qCDebug(lcTrace) << "runtime: hide" << name();
     if (m_window->isVisible())
-        m_shownAt = m_window->frameGeometry();
+        m_shownAt = frameGeometryOf(*m_window);
     m_window->hide();
     runtime.screenHidden(this);
 }

@@ -497,7 +497,8 @@ def test_znovu_leads_back_to_the_prompt(plim, session, where, layout, outdir):
     seen.prompt = plim.wait_titled(PROMPT, 2)
     look.only_visible(plim, seen.prompt)
     look.centred(plim, seen.prompt, where)
-    assert answers_read(plim, layout, True), "the prompt does not read \"Ano\" on the left as it was left"
+    # kwin draws a window shown again a moment after it maps it.
+    assert wait_until(lambda: answers_read(plim, layout, True), 3), "the prompt does not read \"Ano\" on the left as it was left"
     look.wait_active(plim, seen.prompt)
     shot(session, outdir, "14-prompt-again")
     # Neither the splash nor another prompt follows.

@@ -213,6 +213,7 @@ void Control::applyLook()
     case Kind::Image: {
         auto* w = static_cast<ImageWidget*>(m_widget.data());
         w->pixmap = m_picture ? m_picture->pixmap : QPixmap();
+        w->smooth = m_picture && isPhotograph(m_picture->id);
         w->update();
         break;
     }

@@ -1,9 +1,13 @@
 #include "msgbox.h"
 
+#include "platform.h"
 #include "text.h"
 #include "trace.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShowEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,8 +23,20 @@ namespace {
 class ClassicBox final : public QMessageBox {
 public:
     QAbstractButton* escape = nullptr;
+    QScreen* monitor = nullptr;
 
 protected:
+    void showEvent(QShowEvent* e) override
+    {
+        // Qt centres a box without a parent on the monitor under the mouse
+        // pointer; it belongs on the monitor of the window that asks.
+        QMessageBox::showEvent(e);
+        if (!monitor || e->spontaneous())
+            return;
+        const QScreen* chosen = QGuiApplication::screenAt(geometry().center());
+        if (chosen && chosen != monitor)
+            move(pos() + monitor->availableGeometry().center() - chosen->availableGeometry().center());
+    }
     void keyPressEvent(QKeyEvent* e) override
     {
         if (e->key() == Qt::Key_Escape) {
@@ -43,6 +59,7 @@ protected:
 int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& title)
 {
     ClassicBox box;
+    box.monitor = monitorOf(askingWindow ? askingWindow() : nullptr);
     box.setWindowTitle(title);
     box.setTextFormat(Qt::PlainText);
     box.setText(displayLines(prompt));

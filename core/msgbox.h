@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+
+class QWidget;
 
 namespace vp {
 
@@ -28,6 +31,9 @@ public:
     // Blocks until answered and returns the button pressed.
     virtual int MsgBox(const QString& prompt, int style, const QString& title) = 0;
     int MsgBox(const QString& prompt, int style) { return MsgBox(prompt, style, ApplicationTitle); }
+
+    // The window whose handler asks (nullptr: none); a box opens on its monitor.
+    std::function<const QWidget*()> askingWindow;
 };
 
 // The classic modal box of the desktop: Czech captions, the first button the

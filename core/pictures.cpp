@@ -35,6 +35,11 @@ static const char* resourcePathOf(PictureId id)
     return "";
 }
 
+bool isPhotograph(PictureId id)
+{
+    return id == PictureId::Portrait || id == PictureId::PortraitInverted || id == PictureId::BackdropGradient;
+}
+
 namespace {
 
 bool isIconFile(PictureId id)

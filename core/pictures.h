@@ -28,6 +28,10 @@ PictureRef newPicture(PictureId id);
 // icons at 32 x 32.
 const QPixmap& pixmapOf(PictureId id);
 
+// The photographs (JPEG) are smoothed when scaled; icons, cursors and the GIF
+// cut-out are pixel art and scale by whole pixels.
+bool isPhotograph(PictureId id);
+
 // All images of an icon, for a window's title bar and taskbar button.
 QIcon iconOf(PictureId id);
 

@@ -7,9 +7,17 @@
 #include <QDir>
 #include <QLibraryInfo>
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QMargins>
+#include <QRect>
+#include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
+#include <chrono>
+#include <optional>
+#include <thread>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -73,24 +81,56 @@ void traceWindowSystem()
 #endif
 }
 
+#ifdef VP_HAVE_XCB
+namespace {
+
+xcb_connection_t* x11()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return native ? native->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    xcb_atom_t a = XCB_ATOM_NONE;
+    if (r)
+        a = r->atom;
+    std::free(r);
+    return a;
+}
+
+// WM_NORMAL_HINTS as ICCCM lays it out: 18 numbers, the flags first and the
+// window gravity last.
+constexpr std::uint32_t PWinGravity = 1U << 9;
+constexpr std::uint32_t CenterGravity = 5;
+constexpr int SizeHintsLength = 18;
+
+void setGravity(xcb_connection_t* c, xcb_window_t id, std::uint32_t gravity)
+{
+    std::uint32_t hints[SizeHintsLength] = {};
+    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, SizeHintsLength), nullptr)) {
+        if (r->format == 32)
+            std::memcpy(hints, xcb_get_property_value(r), std::min<std::size_t>(sizeof hints, static_cast<std::size_t>(xcb_get_property_value_length(r))));
+        std::free(r);
+    }
+    hints[0] |= PWinGravity;
+    hints[SizeHintsLength - 1] = gravity;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, SizeHintsLength, hints);
+}
+
+} // namespace
+#endif
+
 void keepOffTaskbar(QWidget& window)
 {
 #ifdef VP_HAVE_XCB
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* c = x11();
     if (!c)
         return;
-    auto atom = [c](const char* name) {
-        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-        xcb_atom_t a = XCB_ATOM_NONE;
-        if (r)
-            a = r->atom;
-        std::free(r);
-        return a;
-    };
-    const xcb_atom_t state = atom("_NET_WM_STATE");
+    const xcb_atom_t state = atom(c, "_NET_WM_STATE");
     const auto id = static_cast<xcb_window_t>(window.winId());
     // Only while the window is unmapped may a client write its own state; the
     // atoms already there (Qt's, or ours from an earlier showing) stay.
@@ -102,7 +142,7 @@ void keepOffTaskbar(QWidget& window)
         }
         std::free(r);
     }
-    for (const xcb_atom_t skip : {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")})
+    for (const xcb_atom_t skip : {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER")})
         if (skip != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), skip) == atoms.end())
             atoms.push_back(skip);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(atoms.size()), atoms.data());
@@ -110,6 +150,170 @@ void keepOffTaskbar(QWidget& window)
 #else
     (void)window;
 #endif
+}
+
+namespace {
+
+// Tiling window managers know no hint that asks for floating; they are known
+// by the name their check window gives (sway's Xwayland: "wlroots wm").
+bool tilingWindowManager()
+{
+#ifdef VP_HAVE_XCB
+    static const bool tiling = [] {
+        xcb_connection_t* c = x11();
+        if (!c)
+            return false;
+        const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const xcb_atom_t check = atom(c, "_NET_SUPPORTING_WM_CHECK");
+        xcb_window_t wm = XCB_WINDOW_NONE;
+        if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, scr->root, check, XCB_ATOM_WINDOW, 0, 1), nullptr)) {
+            if (r->format == 32 && xcb_get_property_value_length(r) == 4)
+                wm = *static_cast<const xcb_window_t*>(xcb_get_property_value(r));
+            std::free(r);
+        }
+        QByteArray name;
+        if (wm != XCB_WINDOW_NONE)
+            if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, wm, atom(c, "_NET_WM_NAME"), XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr)) {
+                name = QByteArray(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+                std::free(r);
+            }
+        return name == "wlroots wm" || name == "i3";
+    }();
+    return tiling;
+#else
+    return false;
+#endif
+}
+
+} // namespace
+
+void floatOnTilingDesktop(QWidget& window)
+{
+    if (tilingWindowManager())
+        window.setFixedSize(window.size());
+}
+
+QScreen* monitorOf(const QWidget* window)
+{
+    if (window) {
+        if (QScreen* s = QGuiApplication::screenAt(window->frameGeometry().center()))
+            return s;
+    }
+    return QGuiApplication::primaryScreen();
+}
+
+void fillMonitor(QWidget& window, QScreen& monitor)
+{
+    if (tilingWindowManager()) {
+        window.setFixedSize(monitor.geometry().size());
+        window.setGeometry(monitor.geometry());
+        return;
+    }
+    // The state goes first: a full-screen window keeps its size whatever is asked.
+    window.setWindowState(window.windowState() & ~Qt::WindowFullScreen);
+    window.setGeometry(monitor.geometry());
+    window.setWindowState(window.windowState() | Qt::WindowFullScreen);
+}
+
+#ifdef VP_HAVE_XCB
+namespace {
+
+bool supported(xcb_connection_t* c, xcb_window_t root, xcb_atom_t wanted)
+{
+    bool found = false;
+    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 4096), nullptr)) {
+        const auto* a = static_cast<const xcb_atom_t*>(xcb_get_property_value(r));
+        found = std::find(a, a + xcb_get_property_value_length(r) / 4, wanted) != a + xcb_get_property_value_length(r) / 4;
+        std::free(r);
+    }
+    return found;
+}
+
+std::optional<QMargins> extentsOf(xcb_connection_t* c, xcb_window_t id)
+{
+    std::optional<QMargins> m;
+    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, id, atom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4), nullptr)) {
+        if (r->format == 32 && xcb_get_property_value_length(r) == 16) {
+            const auto* e = static_cast<const std::uint32_t*>(xcb_get_property_value(r));
+            m = QMargins(static_cast<int>(e[0]), static_cast<int>(e[2]), static_cast<int>(e[1]), static_cast<int>(e[3]));
+        }
+        std::free(r);
+    }
+    return m;
+}
+
+// The decorations the window manager draws around a window with a title bar:
+// as it drew them on one of ours already, or as it answers when asked before
+// the first map (where it can be asked; kwin cannot).
+std::optional<QMargins> frameFor(xcb_connection_t* c, QWidget& window)
+{
+    static std::optional<QMargins> known;
+    if (known)
+        return known;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != &window && w->isVisible() && !(w->windowFlags() & Qt::FramelessWindowHint) && w->testAttribute(Qt::WA_WState_Created))
+            if (auto m = extentsOf(c, static_cast<xcb_window_t>(w->winId())); m && !m->isNull())
+                return known = m;
+    }
+    const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_atom_t request = atom(c, "_NET_REQUEST_FRAME_EXTENTS");
+    if (!scr || !supported(c, scr->root, request))
+        return std::nullopt;
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    xcb_client_message_event_t e = {};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = id;
+    e.type = request;
+    xcb_send_event(c, 0, scr->root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT, reinterpret_cast<const char*>(&e));
+    xcb_flush(c);
+    // The answer comes within a few milliseconds; a window manager that does
+    // not give it costs a fifth of a second once.
+    for (int i = 0; i < 40; ++i) {
+        if (auto m = extentsOf(c, id))
+            return known = m;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+#endif
+
+QRect frameGeometryOf(const QWidget& window)
+{
+#ifdef VP_HAVE_XCB
+    if (xcb_connection_t* c = x11(); c && window.testAttribute(Qt::WA_WState_Created))
+        if (const auto frame = extentsOf(c, static_cast<xcb_window_t>(window.winId())))
+            return window.geometry().marginsAdded(*frame);
+#endif
+    return window.frameGeometry();
+}
+
+void showCentred(QWidget& window)
+{
+#ifdef VP_HAVE_XCB
+    if (xcb_connection_t* c = x11()) {
+        // With the frame known, the client goes where the frame ends up centred.
+        if (const auto frame = frameFor(c, window)) {
+            window.setGeometry(window.geometry().translated((frame->left() - frame->right()) / 2, (frame->top() - frame->bottom()) / 2));
+            window.show();
+            return;
+        }
+        // Otherwise the window manager centres it: Qt writes the size hints,
+        // with its own gravity, as it maps the window, and the window manager
+        // must read ours. Holding the server keeps it from reading anything
+        // between the two.
+        const auto id = static_cast<xcb_window_t>(window.winId());
+        xcb_grab_server(c);
+        window.show();
+        setGravity(c, id, CenterGravity);
+        xcb_ungrab_server(c);
+        xcb_flush(c);
+        return;
+    }
+#endif
+    window.show();
 }
 
 void noBusAutolaunch()

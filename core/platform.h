@@ -1,9 +1,40 @@
 // The few things the window system has to be told directly.
 #pragma once
 
+class QRect;
+class QScreen;
 class QWidget;
 
 namespace vp {
+
+// The monitor a window is on: the one that holds the middle of its frame, or
+// the primary one where there is no window (or it lies off every monitor).
+QScreen* monitorOf(const QWidget* window);
+
+// Lets a window cover the whole of one monitor, panels included: full screen,
+// which every window manager puts over its panels (a window merely as large
+// as the screen is made a maximised one below them on some). A tiling
+// window manager draws nothing but a full-screen window's own transients over
+// it, so there the window is instead a floating one as large as the monitor.
+void fillMonitor(QWidget& window, QScreen& monitor);
+
+// A tiling window manager (sway, i3) tiles every window that it does not take
+// for a dialog; a window of fixed size is one. There every window of the
+// program is fixed at its size, so that it floats where it is placed; other
+// window managers keep their frames the user can drag. Before the first map.
+void floatOnTilingDesktop(QWidget& window);
+
+// Where a window is, frame included, as the window manager says it framed it
+// (Qt may not have heard of the frame yet and then gives the client area).
+QRect frameGeometryOf(const QWidget& window);
+
+// Shows a window with a title bar whose client area was set centred on its
+// monitor so that its frame, title bar included, is centred already on this
+// first map and nothing moves afterwards: by the frame seen on an earlier
+// window or told by the window manager when asked, or else by the window's
+// gravity, which says that the given position is the middle, not the corner
+// (win_gravity Center; kwin neither tells the frame early nor moves later).
+void showCentred(QWidget& window);
 
 // Keeps a window's button off the taskbar (on X11; elsewhere nothing).
 void keepOffTaskbar(QWidget& window);

@@ -2,6 +2,7 @@
 
 #include "accessible.h"
 #include "clock.h"
+#include "msgbox.h"
 #include "platform.h"
 #include "pictures.h"
 #include "theme.h"
@@ -22,17 +23,8 @@ namespace vp {
 
 // ---------------------------------------------------------------- the window
 
-namespace {
-// Decorations of the window manager, once seen on any of our windows.
-QMargins knownFrame;
-} // namespace
-
 class ScreenWindow final : public QWidget {
 public:
-    // Set for a centred window with a title bar: the whole window, frame
-    // included, is centred once the window manager has framed it.
-    bool centreFrame = false;
-
     ScreenWindow(Screen& screen, const ScreenDef& def)
         : QWidget(nullptr, def.border == Border::None ? Qt::Window | Qt::FramelessWindowHint : Qt::Window),
           m_screen(screen),
@@ -57,7 +49,7 @@ protected:
     {
         // The screen itself decides; it removes the window when it goes.
         e->ignore();
-        m_screen.runtime.run([this] { m_screen.closeByUser(); });
+        m_screen.runtime.run([this] { m_screen.closeByUser(); }, &m_screen);
     }
     bool event(QEvent* e) override
     {
@@ -73,21 +65,7 @@ protected:
         }
         if (e->type() == QEvent::WindowActivate)
             m_screen.runtime.windowActivatedByUser(&m_screen);
-        if (centreFrame && (e->type() == QEvent::Move || e->type() == QEvent::Show || e->type() == QEvent::WindowActivate))
-            centreWithinFrame();
         return QWidget::event(e);
-    }
-    void centreWithinFrame()
-    {
-        const QRect frame = frameGeometry(), client = geometry();
-        if (frame == client)
-            return; // not framed yet
-        centreFrame = false;
-        knownFrame = QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(), frame.bottom() - client.bottom());
-        QRect target = frame;
-        target.moveCenter(screen()->geometry().center()); // the whole screen, panels included
-        if (target.topLeft() != frame.topLeft())
-            move(target.topLeft());
     }
     void mousePressEvent(QMouseEvent* e) override { m_pressed = e->button() == Qt::LeftButton; }
     void mouseReleaseEvent(QMouseEvent* e) override
@@ -106,18 +84,30 @@ private:
 
 // ---------------------------------------------------------------- runtime
 
-bool Runtime::run(const std::function<void()>& handler)
+Runtime::Runtime(Clock& clock, MessageBoxes& boxes, Random& random) : m_clock(clock), m_boxes(boxes), m_random(random)
+{
+    m_boxes.askingWindow = [this]() -> const QWidget* { return m_caller ? m_caller->window() : nullptr; };
+}
+
+bool Runtime::run(const std::function<void()>& handler, Screen* from)
 {
     if (m_busy)
         return false;
     m_busy = true;
+    m_caller = from;
     struct Release {
         bool& busy;
-        ~Release() { busy = false; }
-    } release{m_busy};
+        Screen*& caller;
+        ~Release()
+        {
+            busy = false;
+            caller = nullptr;
+        }
+    } release{m_busy, m_caller};
     handler();
     m_busy = false;
     settleActivation();
+    m_caller = nullptr;
     return true;
 }
 
@@ -134,6 +124,7 @@ void Runtime::settleActivation()
         m_active = next;
         qCDebug(lcTrace) << "runtime: Form_Activate" << next->name();
         m_busy = true;
+        m_caller = next;
         next->fire("Form", -1, Event::Activate);
         m_busy = false;
     }
@@ -251,23 +242,8 @@ void Screen::build()
         w->setWindowIcon(iconOf(m_def.icon));
     windowBuilt(*w);
 
-    const QScreen* scr = QGuiApplication::primaryScreen();
-    const QRect area = scr ? scr->geometry() : QRect(0, 0, 800, 600);
-    if (m_def.maximised) {
-        w->setGeometry(area);
-    } else {
-        QRect r(0, 0, toPixels(m_def.clientWidth), toPixels(m_def.clientHeight));
-        if (m_def.centred) {
-            // With the decorations known from an earlier window the frame is
-            // centred from the start; otherwise once it has been framed.
-            r.moveCenter(area.center());
-            if (m_def.border == Border::Sizable) {
-                r.translate((knownFrame.left() - knownFrame.right()) / 2, (knownFrame.top() - knownFrame.bottom()) / 2);
-                w->centreFrame = true;
-            }
-        }
-        w->setGeometry(r);
-    }
+    // Placed on its monitor when it is shown (place()).
+    w->resize(toPixels(m_def.clientWidth), toPixels(m_def.clientHeight));
 
     // Controls are created in table order and then stacked: the first listed
     // ends up in front. A frame's children are created inside it.
@@ -338,19 +314,48 @@ void Screen::Show()
         applyInitialFocus();
         m_placed = true;
     }
+    const bool mapping = !m_window->isVisible();
+    const bool centre = mapping && place();
     // A window manager drops the state of a window it no longer manages, so a
     // window without a taskbar button says so again before every map.
-    if (!m_def.taskbar && !m_window->isVisible())
+    if (!m_def.taskbar && mapping)
         keepOffTaskbar(*m_window);
-    // A window shown again goes back where it was. Asked for by its frame:
-    // metacity puts a window mapped again with the static gravity that a
-    // client position asks for a title bar higher each time.
-    if (!m_window->isVisible() && m_shownAt.isValid() && m_window->windowHandle())
-        m_window->windowHandle()->setFramePosition(m_shownAt.topLeft());
-    m_window->show();
+    if (centre)
+        showCentred(*m_window);
+    else
+        m_window->show();
     m_window->raise();
     m_window->activateWindow();
     runtime.requestActive(this);
+}
+
+// Where a window is about to be mapped: on the monitor of the screen whose
+// handler shows it (the primary one at start-up). Filling it, back where it
+// was when that is on it, or else centred on it; true for the last.
+bool Screen::place()
+{
+    const Screen* from = runtime.caller();
+    QScreen* monitor = monitorOf(from ? from->window() : nullptr);
+    if (!monitor)
+        return false;
+    if (m_def.maximised) {
+        fillMonitor(*m_window, *monitor);
+        return false;
+    }
+    floatOnTilingDesktop(*m_window);
+    if (!m_def.centred)
+        return false;
+    // A window shown again goes back where it was. Asked for by its frame:
+    // metacity puts a window mapped again with the static gravity that a
+    // client position asks for a title bar higher each time.
+    if (m_shownAt.isValid() && monitor->geometry().contains(m_shownAt.center()) && m_window->windowHandle()) {
+        m_window->windowHandle()->setFramePosition(m_shownAt.topLeft());
+        return false;
+    }
+    QRect r(QPoint(), m_window->size());
+    r.moveCenter(monitor->geometry().center()); // the whole monitor, panels included
+    m_window->setGeometry(r); // the client area; showCentred() centres the frame
+    return m_def.border == Border::Sizable;
 }
 
 void Screen::Hide()
@@ -358,7 +363,7 @@ void Screen::Hide()
     ensureLoaded();
     qCDebug(lcTrace) << "runtime: hide" << name();
     if (m_window->isVisible())
-        m_shownAt = m_window->frameGeometry();
+        m_shownAt = frameGeometryOf(*m_window);
     m_window->hide();
     runtime.screenHidden(this);
 }
@@ -417,7 +422,7 @@ void Screen::fire(std::string_view control, int index, Event event)
 
 void Screen::fireFromUser(std::string_view control, int index, Event event)
 {
-    runtime.run([&] { fire(control, index, event); });
+    runtime.run([&] { fire(control, index, event); }, this);
 }
 
 // ---------------------------------------------------------------- control references

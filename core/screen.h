@@ -28,7 +28,7 @@ class ControlRef;
 
 class Runtime {
 public:
-    Runtime(Clock& clock, MessageBoxes& boxes, Random& random) : m_clock(clock), m_boxes(boxes), m_random(random) {}
+    Runtime(Clock& clock, MessageBoxes& boxes, Random& random);
 
     Clock& clock() { return m_clock; }
     MessageBoxes& boxes() { return m_boxes; }
@@ -37,9 +37,14 @@ public:
     // The gate. Runs `handler` unless another handler is still running (for
     // example one waiting in a modal box); then it is dropped and false is
     // returned. After the outermost handler, Form_Activate runs for the screen
-    // that ended up active.
-    bool run(const std::function<void()>& handler);
+    // that ended up active. `from` is the screen whose handler it is.
+    bool run(const std::function<void()>& handler, Screen* from = nullptr);
     bool busy() const { return m_busy; }
+
+    // The screen whose handler runs (nullptr: none, as at start-up). The
+    // monitor it is on is the program's: a screen shown in a passage and a
+    // message box open there.
+    Screen* caller() const { return m_caller; }
 
     // The screen the program made or saw active last (nullptr: none).
     Screen* activeScreen() const { return m_active; }
@@ -63,6 +68,7 @@ private:
     bool m_busy = false;
     Screen* m_active = nullptr;
     Screen* m_pending = nullptr;
+    Screen* m_caller = nullptr;
 };
 
 enum class Lifecycle : std::uint8_t { NotCreated, Loaded, Closed };
@@ -134,6 +140,7 @@ private:
     void fire(std::string_view control, int index, Event event);
     void fireFromUser(std::string_view control, int index, Event event);
     void applyInitialFocus();
+    bool place();
 
     const ScreenDef& m_def;
     Lifecycle m_lifecycle = Lifecycle::NotCreated;

@@ -48,7 +48,7 @@ void ImageWidget::paintEvent(QPaintEvent*)
     if (pixmap.isNull())
         return;
     QPainter p(this);
-    p.setRenderHint(QPainter::SmoothPixmapTransform, stretch);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     if (stretch)
         p.drawPixmap(rect(), pixmap);
     else

@@ -50,6 +50,7 @@ public:
     using Clickable::Clickable;
     QPixmap pixmap;
     bool stretch = false;
+    bool smooth = false; // photographs only: pixel art stays sharp at any size
 
 protected:
     void paintEvent(QPaintEvent*) override;

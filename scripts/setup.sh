@@ -31,6 +31,9 @@ if [ "$with_tests" = 1 ]; then
     # what a screen reader hears: accessibility switched on in the offscreen unit
     # test, and the desktop's accessibility bus read as a screen reader reads it
     qt6-base-private-dev at-spi2-core python3-pyatspi
+    # the desktops most people run: GNOME's mutter, KDE's kwin (with its breeze
+    # title bars), Xfce's xfwm4 (with xfconfd), sway; Xwayland and session buses
+    mutter kwin-x11 kwin-wayland breeze xfwm4 xfconf sway xwayland dbus-daemon dbus-x11
     # the desktop's own checks of what `cmake --install` puts there, and the .deb
     desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
     # the package tests: pytest, hardening-check (in devscripts), appstreamcli

@@ -9,6 +9,8 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPainter>
+#include <QSet>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -318,6 +320,54 @@ private slots:
         QVERIFY(matches > 21 * 17 * 9 / 10);
         // Each control gets a picture object of its own.
         QVERIFY(handleOf(newPicture(PictureId::Portrait)) != handleOf(newPicture(PictureId::Portrait)));
+    }
+
+    // Stretched pixel art scales by whole pixels: the six colours of the
+    // folder (its transparent ground among them) stay six, at 1x and on a 2x
+    // screen; the portrait photograph is smoothed.
+    void pixelArtStaysSharpWhenScaled_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<bool>("photograph");
+        QTest::newRow("folder 1x") << QStringLiteral("Image1") << 1.0 << false;
+        QTest::newRow("folder 2x") << QStringLiteral("Image1") << 2.0 << false;
+        QTest::newRow("computer 2x") << QStringLiteral("imgR") << 2.0 << false;
+        QTest::newRow("head 2x") << QStringLiteral("hlava") << 2.0 << false;
+        QTest::newRow("portrait 1x") << QStringLiteral("portrait") << 1.0 << true;
+    }
+    void pixelArtStaysSharpWhenScaled()
+    {
+        QFETCH(QString, control);
+        QFETCH(qreal, ratio);
+        QFETCH(bool, photograph);
+        Screen install(h->setup.runtime(), InstDef());
+        Screen wizard(h->setup.runtime(), Form1Def());
+        QWidget* w = control == QLatin1String("portrait") ? wizard.C("Image1").widget() : install.C(control.toStdString()).widget();
+        w->setVisible(true);
+        const auto coloursOf = [&](const QPixmap& source, QSize size, qreal dpr) {
+            QPixmap target(size * dpr);
+            target.setDevicePixelRatio(dpr);
+            target.fill(Qt::magenta); // one colour where the picture is transparent
+            if (source.isNull())
+                w->render(&target, QPoint(), QRegion(), QWidget::DrawChildren);
+            else
+                QPainter(&target).drawPixmap(0, 0, source);
+            QSet<QRgb> colours;
+            const QImage img = target.toImage();
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    colours.insert(img.pixel(x, y));
+            return static_cast<int>(colours.size());
+        };
+        const int drawn = coloursOf(QPixmap(), w->size(), ratio);
+        const int own = coloursOf(pixmapOf(control == QLatin1String("Image1") ? PictureId::FolderIcon : control == QLatin1String("imgR") ? PictureId::ComputerIcon : control == QLatin1String("hlava") ? PictureId::HeadCutout : PictureId::Portrait), QSize(200, 200), 1.0);
+        if (control == QLatin1String("Image1"))
+            QCOMPARE(drawn, 6);
+        if (photograph)
+            QVERIFY2(drawn > own, qPrintable(QStringLiteral("%1 colours drawn, %2 in the picture").arg(drawn).arg(own)));
+        else
+            QVERIFY2(drawn <= own, qPrintable(QStringLiteral("%1 colours drawn, %2 in the picture").arg(drawn).arg(own)));
     }
 
 private:

@@ -170,10 +170,16 @@ def test_ano_shows_the_backdrop_and_the_wizard(plim, session, where, layout, out
     assert full, f"no backdrop covering the screen behind the wizard (visible: {plim.describe()})"
     seen.backdrop = full[0]
     look.borderless(plim, seen.backdrop)
-    # The gradient starts bright blue at the top; below its 600 rows the plain blue shows.
+    # The gradient starts bright blue at the top; below its 600 rows the plain
+    # blue shows. The window covers the panel too, but kwin keeps its panel over
+    # a full-screen window that is not the active one (the wizard is): the
+    # bottom is looked at above a panel there.
+    area = session.work_area()
+    low = min(where.h, area.y + area.h) - 5 if session.wm == "kwin" else where.h - 5
+
     def corners():
         return (look.region(plim, seen.backdrop, Rect(5, 5, 1, 1)).pixel(0, 0),
-                look.region(plim, seen.backdrop, Rect(5, where.h - 5, 1, 1)).pixel(0, 0))
+                look.region(plim, seen.backdrop, Rect(5, low, 1, 1)).pixel(0, 0))
 
     def gradient_over_blue():
         top, bottom = corners()
@@ -491,7 +497,8 @@ def test_znovu_leads_back_to_the_prompt(plim, session, where, layout, outdir):
     seen.prompt = plim.wait_titled(PROMPT, 2)
     look.only_visible(plim, seen.prompt)
     look.centred(plim, seen.prompt, where)
-    assert answers_read(plim, layout, True), "the prompt does not read \"Ano\" on the left as it was left"
+    # kwin draws a window shown again a moment after it maps it.
+    assert wait_until(lambda: answers_read(plim, layout, True), 3), "the prompt does not read \"Ano\" on the left as it was left"
     look.wait_active(plim, seen.prompt)
     shot(session, outdir, "14-prompt-again")
     # Neither the splash nor another prompt follows.

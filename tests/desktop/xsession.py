@@ -19,6 +19,7 @@ import tempfile
 import time
 from pathlib import Path
 
+from desktops import WAYLAND_DESKTOPS, X_DESKTOPS
 from x11 import Desk, Rect, wait_until
 
 # How each window manager is started on an X display; each runs without a
@@ -27,7 +28,10 @@ from x11 import Desk, Rect, wait_until
 WINDOW_MANAGERS = {
     "openbox": ["openbox", "--sm-disable"],
     "metacity": ["metacity", "--replace", "--sm-disable", "--compositor=none"],
+    **{name: cmd for name, (cmd, _) in X_DESKTOPS.items()},
 }
+# Desktops that cannot do without a session bus (the Wayland ones included).
+NEEDS_BUS = {name for name, (_, bus) in X_DESKTOPS.items() if bus} | set(WAYLAND_DESKTOPS)
 
 
 class SessionError(RuntimeError):
@@ -37,9 +41,11 @@ class SessionError(RuntimeError):
 class Session:
     def __init__(self, wm: str = "openbox", screen: tuple[int, int] = (1024, 768), panel: str | None = None,
                  monitors: list[Rect] | None = None, bus: bool = False, outdir: Path | None = None):
-        if wm not in WINDOW_MANAGERS and wm != "none":
-            raise SessionError(f"unknown window manager {wm!r} (known: {', '.join(WINDOW_MANAGERS)}, none)")
-        self.wm, self.size, self.panel, self.monitors, self.want_bus = wm, screen, panel, monitors, bus
+        if wm not in WINDOW_MANAGERS and wm not in WAYLAND_DESKTOPS and wm != "none":
+            known = ", ".join([*WINDOW_MANAGERS, *WAYLAND_DESKTOPS])
+            raise SessionError(f"unknown window manager {wm!r} (known: {known}, none)")
+        self.wm, self.size, self.panel, self.monitors = wm, screen, panel, monitors
+        self.want_bus = bus or wm in NEEDS_BUS
         self.dir = Path(tempfile.mkdtemp(prefix="vp-session."))
         self.outdir = Path(outdir) if outdir else self.dir
         self.outdir.mkdir(parents=True, exist_ok=True)
@@ -86,12 +92,19 @@ class Session:
         self.env = {**keep, "HOME": str(home), "XDG_RUNTIME_DIR": str(runtime),
                     "XDG_CONFIG_HOME": str(self.dir / "config"), "XDG_CACHE_HOME": str(self.dir / "cache"),
                     "LC_ALL": "C.UTF-8", "DBUS_SESSION_BUS_ADDRESS": "disabled:"}
-        self._start_x()
-        if self.monitors:
-            self._split_monitors()
-        if self.want_bus:
+        if self.wm in WAYLAND_DESKTOPS:
             self._start_bus()
-        if self.wm != "none":
+            self._start_wayland()
+        else:
+            self._start_x()
+        if self.monitors and self.wm not in WAYLAND_DESKTOPS:
+            self._split_monitors()
+        if self.want_bus and self.wm not in WAYLAND_DESKTOPS:
+            self._start_bus()
+        if self.wm in WAYLAND_DESKTOPS:
+            if not wait_until(self.desk.wm_name, 20):
+                raise SessionError(f"{self.wm}'s Xwayland has no window manager within 20 s")
+        elif self.wm != "none":
             self._spawn(WINDOW_MANAGERS[self.wm], "wm.log")
             if not wait_until(self.desk.wm_name, 20):
                 raise SessionError(f"{self.wm} did not become ready within 20 s")
@@ -124,6 +137,15 @@ class Session:
         if not number.strip().isdigit():
             raise SessionError("Xvfb did not start (see xvfb.log)")
         self.display = ":" + number.strip().decode()
+        self.env["DISPLAY"] = self.display
+        self.desk = Desk(self.display)
+
+    def _start_wayland(self) -> None:
+        # The compositor starts its own Xwayland; the programs go there.
+        try:
+            self.display = WAYLAND_DESKTOPS[self.wm](self, self.size)
+        except TimeoutError as e:
+            raise SessionError(f"{self.wm}: {e} (see wm.log)") from e
         self.env["DISPLAY"] = self.display
         self.desk = Desk(self.display)
 

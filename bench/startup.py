@@ -6,7 +6,6 @@ from here (VP_BENCH_LAUNCH_US). Target: a ratio of the medians of at most 1.3.
 
 Usage: bench/startup.py BUILD_DIR [RUNS]"""
 
-import os
 import statistics
 import subprocess
 import sys

@@ -45,6 +45,14 @@ def centred(p: Plim, w: int, on: Rect, within: int = 2) -> None:
         f"frame {f} (client {client(p, w)}) is not centred on {on}"
 
 
+def dialog(p: Plim, w: int, title: str, size: tuple[int, int], on: Rect) -> None:
+    """A dialog as the user sees it: its title, its client area, a title bar, centred."""
+    title_is(p, w, title)
+    has_size(p, w, size)
+    framed(p, w)
+    centred(p, w, on)
+
+
 def covers(p: Plim, w: int, on: Rect) -> None:
     c = client(p, w)
     assert c == on, f"client {c}, not the whole of {on}"
@@ -103,7 +111,7 @@ def foreign_windows(p: Plim) -> list[str]:
 def region(p: Plim, w: int, r: Rect) -> Picture:
     """What the screen shows of r, in client coordinates of window w."""
     c = client(p, w)
-    return p.desk.grab(Rect(c.x + r.x, c.y + r.y, r.w, r.h))
+    return p.desk.grab(Rect(c.x + r.x, c.y + r.y, r.w, r.h), within=w)
 
 
 def settle(p: Plim, w: int, r: Rect, timeout: float = 3.0) -> Picture:

@@ -10,11 +10,10 @@ import re
 import signal
 import subprocess
 import threading
-import time
 from dataclasses import dataclass
 from pathlib import Path
 
-from x11 import Rect, wait_until
+from x11 import wait_until
 from xsession import Session
 
 # The trace's lines begin with the program's own clock: seconds since it started.

@@ -11,7 +11,7 @@ import pytest
 
 import look
 from plim import Plim, describe_status
-from test_pass import HANDOVER, PROMPT, SIZES, close_box
+from test_pass import PROMPT, SIZES, close_box, handed_over
 from x11 import wait_until
 
 JOURNEY = True
@@ -47,9 +47,7 @@ def test_the_staged_program_shows_its_splash(plim, session, outdir):
 
 def test_then_the_prompt(plim, session, outdir):
     plim.prompt = plim.wait_titled(PROMPT, 10)
-    shown = plim.trace(r'runtime: show "PreStart"')[0]
-    prompt = plim.wait_trace(r'runtime: show "Start"', shown)
-    assert HANDOVER[0] <= prompt - shown <= HANDOVER[1], f"after {prompt - shown:.3f} s"
+    handed_over(plim, plim.trace(r'runtime: show "PreStart"')[0])
     look.wait_gone(plim, plim.splash)
     look.framed(plim, plim.prompt)
     session.desk.screenshot(outdir / "prompt.png")

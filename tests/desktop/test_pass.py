@@ -69,6 +69,12 @@ def close_box(p, w):
     press(p, w, "alt+F4")
 
 
+def handed_over(plim, since: float) -> None:
+    """The prompt follows the splash 2000 ms after `since`, on the program's clock."""
+    prompt = plim.wait_trace(r'runtime: show "Start"', since)
+    assert HANDOVER[0] <= prompt - since <= HANDOVER[1], f"the prompt came {prompt - since:.3f} s after the splash"
+
+
 def shot(session, outdir, name):
     session.desk.screenshot(outdir / f"{name}.png")
 
@@ -94,19 +100,14 @@ def test_splash(plim, session, where, outdir):
 
 def test_splash_hands_over_to_the_prompt(plim):
     seen.prompt = plim.wait_titled(PROMPT, 10)
-    shown = plim.trace(r'runtime: show "PreStart"')[0]
-    prompt = plim.wait_trace(r'runtime: show "Start"', shown)
-    assert HANDOVER[0] <= prompt - shown <= HANDOVER[1], f"after {prompt - shown:.3f} s on the program's clock"
+    handed_over(plim, plim.trace(r'runtime: show "PreStart"')[0])
     look.wait_gone(plim, seen.splash)
     look.only_visible(plim, seen.prompt)
 
 
 def test_prompt(plim, session, where, layout, outdir):
     w = seen.prompt
-    look.title_is(plim, w, PROMPT)
-    look.has_size(plim, w, SIZES["prompt"])
-    look.framed(plim, w)
-    look.centred(plim, w, where)
+    look.dialog(plim, w, PROMPT, SIZES["prompt"], where)
     look.wait_active(plim, w)
     shot(session, outdir, "02-prompt")
     seen.ano = answer_picture(plim, layout, "Command1")
@@ -152,8 +153,7 @@ def test_closing_the_prompt_brings_the_splash_back(plim, session, where, layout,
     shot(session, outdir, "04-splash-again")
     rearmed = plim.last(r'runtime: show "PreStart"')
     seen.prompt = plim.wait_titled(PROMPT, 10)
-    prompt = plim.wait_trace(r'runtime: show "Start"', rearmed)
-    assert HANDOVER[0] <= prompt - rearmed <= HANDOVER[1], f"the new prompt came after {prompt - rearmed:.3f} s"
+    handed_over(plim, rearmed)
     look.wait_gone(plim, seen.splash)
     look.only_visible(plim, seen.prompt)
     look.centred(plim, seen.prompt, where)
@@ -186,10 +186,7 @@ def test_ano_shows_the_backdrop_and_the_wizard(plim, session, where, layout, out
         return bottom == (0, 0, 255) and top[2] >= 200 and top[0] != 0
     assert wait_until(gradient_over_blue, 3), "the backdrop does not show its gradient over blue: top left %s, bottom left %s" % corners()
     look.only_visible(plim, seen.backdrop, seen.wizard)
-    look.title_is(plim, seen.wizard, WIZARD)
-    look.has_size(plim, seen.wizard, SIZES["wizard"])
-    look.framed(plim, seen.wizard)
-    look.centred(plim, seen.wizard, where)
+    look.dialog(plim, seen.wizard, WIZARD, SIZES["wizard"], where)
     look.wait_in_front(plim, seen.wizard)
     shot(session, outdir, "05-backdrop-wizard")
 
@@ -320,10 +317,7 @@ def test_installation_starts(plim, session, where, layout, outdir):
     click_control(plim, seen.wizard, layout, "Form1", "cmdDalsi")
     seen.inst = plim.wait_titled(INSTALLING)
     look.wait_gone(plim, seen.wizard)
-    look.title_is(plim, seen.inst, INSTALLING)
-    look.has_size(plim, seen.inst, SIZES["installation"])
-    look.framed(plim, seen.inst)
-    look.centred(plim, seen.inst, where)
+    look.dialog(plim, seen.inst, INSTALLING, SIZES["installation"], where)
     look.only_visible(plim, seen.backdrop, seen.inst)
     # About ten ticks, so that a bar started anew is plainly shorter.
     assert wait_until(lambda: bar_fill(plim, seen.inst, layout) >= 15, 20), "the bar does not advance"
@@ -429,10 +423,7 @@ def test_the_installation_finishes(plim, layout):
 
 def test_completion(plim, session, where, outdir):
     w = seen.done
-    look.title_is(plim, w, DONE)
-    look.has_size(plim, w, SIZES["completion"])
-    look.framed(plim, w)
-    look.centred(plim, w, where)
+    look.dialog(plim, w, DONE, SIZES["completion"], where)
     look.only_visible(plim, seen.backdrop, w)
     look.wait_in_front(plim, w)
     shot(session, outdir, "11-completion")
@@ -465,10 +456,7 @@ def test_a_click_brings_the_fault_dialog(plim, session, where, layout, outdir):
     seen.fault = plim.wait_titled(FAULT, 3)
     look.wait_gone(plim, seen.rst)
     look.only_visible(plim, seen.fault)
-    look.title_is(plim, seen.fault, FAULT)
-    look.has_size(plim, seen.fault, SIZES["fault"])
-    look.framed(plim, seen.fault)
-    look.centred(plim, seen.fault, where)
+    look.dialog(plim, seen.fault, FAULT, SIZES["fault"], where)
     look.wait_active(plim, seen.fault)
     shot(session, outdir, "13-fault")
     click_control(plim, seen.fault, layout, "Form3", "Command2")

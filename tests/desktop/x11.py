@@ -199,20 +199,52 @@ class Desk:
 
     # ---- pictures
 
-    def grab(self, r: Rect) -> Picture:
-        """The screen's pixels in r (root coordinates)."""
-        sw, sh = self.screen_size()
-        x, y = max(r.x, 0), max(r.y, 0)
-        w, h = min(r.w, sw - x), min(r.h, sh - y)
-        img = self.root.get_image(x, y, w, h, X.ZPixmap, 0xFFFFFFFF)
+    def _image(self, drawable, x: int, y: int, w: int, h: int) -> Picture:
+        img = drawable.get_image(x, y, w, h, X.ZPixmap, 0xFFFFFFFF)
         raw = img.data if isinstance(img.data, bytes) else bytes(img.data)
         rgb = bytearray(3 * w * h)
         rgb[0::3], rgb[1::3], rgb[2::3] = raw[2::4], raw[1::4], raw[0::4]
         return Picture(w, h, bytes(rgb))
 
+    def grab(self, r: Rect, within: int | None = None) -> Picture:
+        """The screen's pixels in r (root coordinates). Where the server will
+        not read the root window back (rootless Xwayland, as in GNOME's
+        Wayland session), the window `within` is read instead."""
+        sw, sh = self.screen_size()
+        x, y = max(r.x, 0), max(r.y, 0)
+        w, h = min(r.w, sw - x), min(r.h, sh - y)
+        try:
+            return self._image(self.root, x, y, w, h)
+        except xerror.BadMatch:
+            c = self.client_rect(within) if within else None
+            if c is None:
+                raise
+            return self._image(self.win(within), x - c.x, y - c.y, w, h)
+
     def screenshot(self, path) -> None:
         sw, sh = self.screen_size()
-        self.grab(Rect(0, 0, sw, sh)).save_png(path)
+        try:
+            shot = self.grab(Rect(0, 0, sw, sh))
+        except xerror.BadMatch:
+            # Rootless: the visible windows pasted where they are, bottom to top.
+            canvas = bytearray(3 * sw * sh)
+            for wid in self.stacking():
+                c = self.client_rect(wid)
+                if not c or not self.viewable(wid):
+                    continue
+                x0, y0 = max(c.x, 0), max(c.y, 0)
+                x1, y1 = min(c.x + c.w, sw), min(c.y + c.h, sh)
+                if x1 <= x0 or y1 <= y0:
+                    continue
+                try:
+                    part = self._image(self.win(wid), x0 - c.x, y0 - c.y, x1 - x0, y1 - y0)
+                except xerror.XError:
+                    continue
+                for row in range(y1 - y0):
+                    at = 3 * ((y0 + row) * sw + x0)
+                    canvas[at:at + 3 * (x1 - x0)] = part.rgb[3 * row * (x1 - x0):3 * (row + 1) * (x1 - x0)]
+            shot = Picture(sw, sh, bytes(canvas))
+        shot.save_png(path)
 
     # ---- input, as a user gives it
 

@@ -197,8 +197,16 @@ class Session:
     # ---- for the checks
 
     def monitor_rects(self) -> list[Rect]:
-        w, h = self.size
-        return self.monitors or [Rect(0, 0, w, h)]
+        """The monitors as the X server tells them, the primary first."""
+        try:
+            got = self.desk.root.xrandr_get_monitors().monitors
+        except Exception:  # no RandR 1.5: one monitor, the whole screen
+            got = []
+        if not got:
+            w, h = self.size
+            return self.monitors or [Rect(0, 0, w, h)]
+        got = sorted(got, key=lambda m: not m.primary)
+        return [Rect(m.x, m.y, m.width_in_pixels, m.height_in_pixels) for m in got]
 
     def work_area(self) -> Rect:
         v = self.desk.ids(self.desk.root.id, "_NET_WORKAREA")

@@ -105,6 +105,7 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name)
 // WM_NORMAL_HINTS as ICCCM lays it out: 18 numbers, the flags first and the
 // window gravity last.
 constexpr std::uint32_t PWinGravity = 1U << 9;
+constexpr std::uint32_t NorthWestGravity = 1;
 constexpr std::uint32_t CenterGravity = 5;
 constexpr int SizeHintsLength = 18;
 
@@ -277,6 +278,14 @@ std::optional<QMargins> frameFor(xcb_connection_t* c, QWidget& window)
     return std::nullopt;
 }
 
+// The window manager gives its frame in the screen's pixels; a scaled
+// desktop (Xft.dpi 192: two of them to each of the window's) needs them in
+// the window's.
+QMargins inWindowPixels(const QMargins& frame, const QWidget& window)
+{
+    return frame / window.devicePixelRatioF();
+}
+
 } // namespace
 #endif
 
@@ -285,7 +294,7 @@ QRect frameGeometryOf(const QWidget& window)
 #ifdef VP_HAVE_XCB
     if (xcb_connection_t* c = x11(); c && window.testAttribute(Qt::WA_WState_Created))
         if (const auto frame = extentsOf(c, static_cast<xcb_window_t>(window.winId())))
-            return window.geometry().marginsAdded(*frame);
+            return window.geometry().marginsAdded(inWindowPixels(*frame, window));
 #endif
     return window.frameGeometry();
 }
@@ -296,7 +305,9 @@ void showCentred(QWidget& window)
     if (xcb_connection_t* c = x11()) {
         // With the frame known, the client goes where the frame ends up centred.
         if (const auto frame = frameFor(c, window)) {
-            window.setGeometry(window.geometry().translated((frame->left() - frame->right()) / 2, (frame->top() - frame->bottom()) / 2));
+            const qreal ratio = window.devicePixelRatioF();
+            window.setGeometry(window.geometry().translated(qRound((frame->left() - frame->right()) / 2.0 / ratio),
+                                                            qRound((frame->top() - frame->bottom()) / 2.0 / ratio)));
             window.show();
             return;
         }
@@ -308,6 +319,52 @@ void showCentred(QWidget& window)
         xcb_grab_server(c);
         window.show();
         setGravity(c, id, CenterGravity);
+        xcb_ungrab_server(c);
+        xcb_flush(c);
+        return;
+    }
+#endif
+    window.show();
+}
+
+std::optional<QPoint> frameCornerOnServer(const QWidget& window)
+{
+    std::optional<QPoint> at;
+#ifdef VP_HAVE_XCB
+    xcb_connection_t* c = x11();
+    if (!c || !window.testAttribute(Qt::WA_WState_Created))
+        return at;
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const auto frame = extentsOf(c, id);
+    if (auto* t = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, scr->root, 0, 0), nullptr)) {
+        if (frame)
+            at = QPoint(t->dst_x - frame->left(), t->dst_y - frame->top());
+        std::free(t);
+    }
+#else
+    (void)window;
+#endif
+    return at;
+}
+
+void showWithFrameAt(QWidget& window, QPoint frameTopLeft, std::optional<QPoint> onServer)
+{
+    if (QWindow* handle = window.windowHandle())
+        handle->setFramePosition(frameTopLeft);
+#ifdef VP_HAVE_XCB
+    if (xcb_connection_t* c = x11(); c && onServer) {
+        // Until Qt has heard where the window manager put the window back when
+        // it was hidden (where its frame was), Qt maps it there by its client
+        // area, a title bar off. The frame's corner is therefore asked for on
+        // the server too, last, with the gravity that means the frame.
+        const QPoint at = *onServer;
+        const auto id = static_cast<xcb_window_t>(window.winId());
+        xcb_grab_server(c);
+        window.show();
+        const std::uint32_t xy[] = {static_cast<std::uint32_t>(at.x()), static_cast<std::uint32_t>(at.y())};
+        setGravity(c, id, NorthWestGravity);
+        xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, xy);
         xcb_ungrab_server(c);
         xcb_flush(c);
         return;

@@ -1,6 +1,9 @@
 // The few things the window system has to be told directly.
 #pragma once
 
+#include <QPoint>
+#include <optional>
+
 class QRect;
 class QScreen;
 class QWidget;
@@ -35,6 +38,15 @@ QRect frameGeometryOf(const QWidget& window);
 // gravity, which says that the given position is the middle, not the corner
 // (win_gravity Center; kwin neither tells the frame early nor moves later).
 void showCentred(QWidget& window);
+
+// The top left corner of a window's frame in the X server's own pixels
+// (a scaled desktop has two or more to each of the window's); none where
+// the window manager has not said what frame it drew.
+std::optional<QPoint> frameCornerOnServer(const QWidget& window);
+
+// Shows a window again with its frame's top left corner where it was, to
+// the pixel where the server's corner is known.
+void showWithFrameAt(QWidget& window, QPoint frameTopLeft, std::optional<QPoint> onServer);
 
 // Keeps a window's button off the taskbar (on X11; elsewhere nothing).
 void keepOffTaskbar(QWidget& window);

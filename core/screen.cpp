@@ -322,6 +322,8 @@ void Screen::Show()
         keepOffTaskbar(*m_window);
     if (centre)
         showCentred(*m_window);
+    else if (mapping && m_shownAt.isValid() && m_def.centred && !m_def.maximised)
+        showWithFrameAt(*m_window, m_shownAt.topLeft(), m_frameOnServer);
     else
         m_window->show();
     m_window->raise();
@@ -348,10 +350,8 @@ bool Screen::place()
     // A window shown again goes back where it was. Asked for by its frame:
     // metacity puts a window mapped again with the static gravity that a
     // client position asks for a title bar higher each time.
-    if (m_shownAt.isValid() && monitor->geometry().contains(m_shownAt.center()) && m_window->windowHandle()) {
-        m_window->windowHandle()->setFramePosition(m_shownAt.topLeft());
+    if (m_shownAt.isValid() && monitor->geometry().contains(m_shownAt.center()) && m_window->windowHandle())
         return false;
-    }
     QRect r(QPoint(), m_window->size());
     r.moveCenter(monitor->geometry().center()); // the whole monitor, panels included
     m_window->setGeometry(r); // the client area; showCentred() centres the frame
@@ -363,7 +363,7 @@ void Screen::Hide()
     ensureLoaded();
     qCDebug(lcTrace) << "runtime: hide" << name();
     if (m_window->isVisible())
-        m_shownAt = frameGeometryOf(*m_window);
+        m_shownAt = frameGeometryOf(*m_window), m_frameOnServer = frameCornerOnServer(*m_window);
     m_window->hide();
     runtime.screenHidden(this);
 }

@@ -8,6 +8,7 @@
 
 #include <QPointer>
 #include <QRect>
+#include <optional>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -151,6 +152,7 @@ private:
     std::vector<Control*> m_tabOrder;    // gathered once per build
     bool m_placed = false;
     QRect m_shownAt; // where the window was when it was last hidden
+    std::optional<QPoint> m_frameOnServer; // its frame's corner then, in the X server's pixels
 
     friend class Runtime;
     friend class ControlRef;

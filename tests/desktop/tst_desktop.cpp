@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QScreen>
+#include <qpa/qplatformscreen.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -77,6 +78,10 @@ bool skipsTaskbar(Screen& s)
     const auto state = atomList(idOf(s), "_NET_WM_STATE");
     return std::find(state.begin(), state.end(), atom("_NET_WM_STATE_SKIP_TASKBAR")) != state.end();
 }
+
+// A monitor as the X server counts it: on a scaled desktop (Xft.dpi 192)
+// Qt's screen is half the size in its own pixels.
+QRect onTheServer(const QScreen* monitor) { return monitor->handle()->geometry(); }
 
 // The client area on the screen with the frame the window manager says it
 // drew around it (_NET_FRAME_EXTENTS: its decoration, not invisible borders).
@@ -291,11 +296,11 @@ private slots:
     void centredOnTheWholeScreen()
     {
         QScreen* screen = QGuiApplication::primaryScreen();
-        const QRect whole = screen->geometry();
+        const QRect whole = onTheServer(screen);
         if (!supports("_NET_WORKAREA"))
             QSKIP("this window manager leaves no room for panels (sway)");
         Panel panel(40);
-        QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != whole; }, 5000), "the panel changes the work area");
+        QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != screen->geometry(); }, 5000), "the panel changes the work area");
 
         const auto offCentre = [&](const QRect& r) {
             const QPoint d = r.center() - whole.center();
@@ -334,11 +339,11 @@ private slots:
     void fillsTheWholeScreenAboveThePanel()
     {
         QScreen* screen = QGuiApplication::primaryScreen();
-        const QRect whole = screen->geometry();
+        const QRect whole = onTheServer(screen);
         if (!supports("_NET_WORKAREA"))
             QSKIP("this window manager leaves no room for panels (sway)");
         Panel panel(32, true);
-        QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != whole; }, 5000), "the panel changes the work area");
+        QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != screen->geometry(); }, 5000), "the panel changes the work area");
 
         Setup& s = h->setup;
         const auto fills = [&](Screen& w, const char* name) {
@@ -378,7 +383,7 @@ private slots:
     // front of it, active.
     void startUpToTheWizard()
     {
-        const QRect whole = QGuiApplication::primaryScreen()->geometry();
+        const QRect whole = onTheServer(QGuiApplication::primaryScreen());
         const auto centred = [&](Screen& w, const char* name) {
             QVERIFY2(QTest::qWaitFor([&] { return managed(w); }, 5000), name);
             QTest::qWait(200);

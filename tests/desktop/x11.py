@@ -51,6 +51,20 @@ class Picture:
         c = bytes(colour)
         return sum(1 for i in range(0, len(self.rgb), 3) if self.rgb[i:i + 3] == c)
 
+    def colours(self) -> set[bytes]:
+        return {self.rgb[i:i + 3] for i in range(0, len(self.rgb), 3)}
+
+    def mixed_blocks(self, n: int) -> int:
+        """How many of the n×n squares, counted from the top left, hold more
+        than one colour: a picture enlarged n times by whole pixels has none."""
+        mixed = 0
+        for by in range(0, self.h - n + 1, n):
+            for bx in range(0, self.w - n + 1, n):
+                first = self.pixel(bx, by)
+                if any(self.pixel(bx + i, by + j) != first for j in range(n) for i in range(n)):
+                    mixed += 1
+        return mixed
+
     def save_png(self, path) -> None:
         rows = b"".join(b"\0" + self.rgb[y * 3 * self.w:(y + 1) * 3 * self.w] for y in range(self.h))
 
@@ -293,6 +307,11 @@ class Desk:
         self._to_wm(wid, "_NET_CLOSE_WINDOW", [X.CurrentTime, 2])
 
     # ---- a panel
+
+    def set_resources(self, text: str) -> None:
+        """The X resources a desktop loads with xrdb (Xft.dpi among them)."""
+        self.root.change_property(self.atom("RESOURCE_MANAGER"), Xatom.STRING, 8, text.encode())
+        self.d.sync()
 
     def dock(self, edge: str, size: int) -> int:
         """A panel along one edge of the screen: a dock window with a strut, as

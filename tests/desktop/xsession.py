@@ -4,7 +4,8 @@ session bus. Used as a context manager, or from the command line to run one
 program inside it:
 
     xsession.py [--wm openbox] [--panel top:32] [--screen 2304x1024]
-                [--monitors 1024x768+0+0,1280x1024+1024+0] [--bus] -- PROGRAM [ARGS...]
+                [--monitors 1024x768+0+0,1280x1024+1024+0] [--bus] [--dpi 192]
+                -- PROGRAM [ARGS...]
 """
 
 from __future__ import annotations
@@ -40,11 +41,14 @@ class SessionError(RuntimeError):
 
 class Session:
     def __init__(self, wm: str = "openbox", screen: tuple[int, int] = (1024, 768), panel: str | None = None,
-                 monitors: list[Rect] | None = None, bus: bool = False, outdir: Path | None = None):
+                 monitors: list[Rect] | None = None, bus: bool = False, outdir: Path | None = None,
+                 dpi: int = 96):
         if wm not in WINDOW_MANAGERS and wm not in WAYLAND_DESKTOPS and wm != "none":
             known = ", ".join([*WINDOW_MANAGERS, *WAYLAND_DESKTOPS])
             raise SessionError(f"unknown window manager {wm!r} (known: {known}, none)")
-        self.wm, self.size, self.panel, self.monitors = wm, screen, panel, monitors
+        if dpi != 96 and wm in WAYLAND_DESKTOPS:
+            raise SessionError(f"{wm} scales its outputs itself; a dpi is for a desktop on Xvfb")
+        self.wm, self.size, self.panel, self.monitors, self.dpi = wm, screen, panel, monitors, dpi
         self.want_bus = bus or wm in NEEDS_BUS
         self.dir = Path(tempfile.mkdtemp(prefix="vp-session."))
         self.outdir = Path(outdir) if outdir else self.dir
@@ -99,6 +103,10 @@ class Session:
             self._start_x()
         if self.monitors and self.wm not in WAYLAND_DESKTOPS:
             self._split_monitors()
+        if self.dpi != 96:
+            # A scaled X11 desktop as GNOME and KDE set one up: the resolution
+            # in Xft.dpi (192 for twice the size), loaded before anything starts.
+            self.desk.set_resources(f"Xft.dpi:\t{self.dpi}\n")
         if self.want_bus and self.wm not in WAYLAND_DESKTOPS:
             self._start_bus()
         if self.wm in WAYLAND_DESKTOPS:
@@ -229,10 +237,12 @@ def main() -> int:
     ap.add_argument("--panel")
     ap.add_argument("--monitors")
     ap.add_argument("--bus", action="store_true")
+    ap.add_argument("--dpi", type=int, default=96)
     ap.add_argument("command", nargs="+")
     a = ap.parse_args()
     w, h = (int(v) for v in a.screen.split("x"))
-    with Session(a.wm, (w, h), a.panel, parse_monitors(a.monitors) if a.monitors else None, a.bus) as s:
+    with Session(a.wm, (w, h), a.panel, parse_monitors(a.monitors) if a.monitors else None, a.bus,
+                 dpi=a.dpi) as s:
         print(f"# {a.wm} on {s.display}", file=sys.stderr)
         return subprocess.run(a.command, env={**s.env, "QT_QPA_PLATFORM": "xcb"}).returncode
 

@@ -27,9 +27,11 @@ def pytest_addoption(parser):
     g.addoption("--screen", default="1024x768")
     g.addoption("--monitors", default=None, help="e.g. 1024x768+0+0,1280x1024+1024+0")
     g.addoption("--bus", action="store_true", help="a session bus of the desktop's own")
+    g.addoption("--dpi", type=int, default=96, help="Xft.dpi of the desktop: 192 draws everything twice the size")
     g.addoption("--strace", action="store_true", help="the program under strace")
     g.addoption("--stage-from", default=None, help="a build folder to stage with cmake --install")
     g.addoption("--outdir", default=None, help="screenshots and logs (default: a new folder in /tmp)")
+    g.addoption("--until", default=None, help="a shorter journey: its steps up to this one")
 
 
 @pytest.fixture(scope="module")
@@ -49,17 +51,28 @@ def outdir(request, opts, tmp_path_factory) -> Path:
 
 
 @pytest.fixture(scope="module")
-def layout(opts) -> dict:
+def scale(opts) -> float:
+    """How many screen pixels a pixel of the program's screens takes."""
+    return opts.dpi / 96
+
+
+@pytest.fixture(scope="module")
+def layout(opts, scale) -> dict:
+    """Where the program's definitions put every control, in screen pixels."""
     if not opts.layout_tool:
         pytest.fail("--layout-tool is needed")
-    return load_layout(opts.layout_tool)
+    got = load_layout(opts.layout_tool)
+    for screen in got.values():
+        for name, r in screen["controls"].items():
+            screen["controls"][name] = [round(v * scale) for v in r]
+    return got
 
 
 @pytest.fixture(scope="module")
 def session(opts, outdir):
     w, h = (int(v) for v in opts.screen.split("x"))
     monitors = parse_monitors(opts.monitors) if opts.monitors else None
-    with Session(opts.wm, (w, h), opts.panel, monitors, opts.bus, outdir) as s:
+    with Session(opts.wm, (w, h), opts.panel, monitors, opts.bus, outdir, dpi=opts.dpi) as s:
         print(f"\n# {opts.wm} on {s.display}, screenshots and logs in {outdir}")
         yield s
 
@@ -92,6 +105,18 @@ def pytest_runtest_makereport(item, call):
                 rep.sections.append(("failure", f"screenshot {shot}; the program's trace in {shot.parent}/program.log"))
             except Exception as e:  # the screen may be gone with the server
                 rep.sections.append(("failure", f"no screenshot: {e}"))
+
+
+def pytest_collection_modifyitems(config, items):
+    last = config.getoption("until")
+    if not last:
+        return
+    names = [i.name for i in items]
+    if last not in names:
+        raise pytest.UsageError(f"--until {last}: no such step")
+    dropped = items[names.index(last) + 1:]
+    config.hook.pytest_deselected(items=dropped)
+    del items[len(items) - len(dropped):]
 
 
 def pytest_runtest_setup(item):

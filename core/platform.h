@@ -34,6 +34,7 @@ QRect frameGeometryOf(const QWidget& window);
 // window or told by the window manager when asked, or else by the window's
 // gravity, which says that the given position is the middle, not the corner
 // (win_gravity Center; kwin neither tells the frame early nor moves later).
+// On Xwayland the window manager reads that gravity before Qt maps the window.
 void showCentred(QWidget& window);
 
 // Keeps a window's button off the taskbar (on X11; elsewhere nothing).

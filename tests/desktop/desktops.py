@@ -1,7 +1,8 @@
 """How to start the desktops most people run, headless, for xsession.Session:
 GNOME's mutter (on Xvfb, or as its Wayland session with Xwayland), KDE's kwin
-(on Xvfb, with breeze title bars), Xfce's xfwm4 (its compositor on) and the
-tiling sway (headless, Xwayland). Each of them gets a session bus of its own.
+(on Xvfb, with breeze title bars, or as Plasma's Wayland session with
+Xwayland), Xfce's xfwm4 (its compositor on) and the tiling sway (headless,
+Xwayland). Each of them gets a session bus of its own.
 """
 
 from __future__ import annotations
@@ -92,6 +93,7 @@ def start_kwin_wayland(session, size: tuple[int, int]) -> str:
     kwin = session.dir / "kwin_wayland"
     shutil.copy(shutil.which("kwin_wayland") or "/usr/bin/kwin_wayland", kwin)
     envfile = session.dir / "xwayland.env"
+    envfile.unlink(missing_ok=True)  # from an attempt that failed
     w, h = size
     child = shlex.join(["sh", "-c", _report_env(envfile)])
     session._spawn([str(kwin), "--virtual", "--xwayland", "--socket", "vp-wayland", "--width", str(w),

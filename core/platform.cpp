@@ -122,6 +122,27 @@ void setGravity(xcb_connection_t* c, xcb_window_t id, std::uint32_t gravity)
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, SizeHintsLength, hints);
 }
 
+// The X server is Xwayland, a Wayland compositor's: it names its outputs
+// XWAYLAND0, XWAYLAND1, ... (Debian 12's Xwayland has no extension of its own
+// to ask for).
+bool xwayland()
+{
+    const auto screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(), [](const QScreen* s) { return s->name().startsWith(QLatin1String("XWAYLAND")); });
+}
+
+// The window manager has taken the window on: ICCCM's WM_STATE is there, normal or iconic.
+bool placedByWindowManager(xcb_connection_t* c, xcb_window_t id)
+{
+    const xcb_atom_t wmState = atom(c, "WM_STATE");
+    bool placed = false;
+    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, id, wmState, wmState, 0, 2), nullptr)) {
+        placed = r->format == 32 && xcb_get_property_value_length(r) >= 4 && *static_cast<const std::uint32_t*>(xcb_get_property_value(r)) != 0;
+        std::free(r);
+    }
+    return placed;
+}
+
 } // namespace
 #endif
 
@@ -316,6 +337,21 @@ void showCentred(QWidget& window)
         // must read ours. Holding the server keeps it from reading anything
         // between the two.
         const auto id = static_cast<xcb_window_t>(window.winId());
+        if (xwayland()) {
+            // Xwayland does not hold its compositor's window manager back while
+            // a client has the server grabbed: kwin_wayland takes a window on,
+            // with Qt's hints, while the grab is held. So the window is mapped
+            // with our hints first, and Qt shows it once the window manager has
+            // placed it (a few milliseconds; half a second at most); Qt's own
+            // hints and its map request then come too late to move it.
+            setGravity(c, id, CenterGravity);
+            xcb_map_window(c, id);
+            xcb_flush(c);
+            for (int i = 0; i < 250 && !placedByWindowManager(c, id); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            window.show();
+            return;
+        }
         xcb_grab_server(c);
         window.show();
         setGravity(c, id, CenterGravity);

@@ -37,6 +37,7 @@ QRect frameGeometryOf(const QWidget& window);
 // window or told by the window manager when asked, or else by the window's
 // gravity, which says that the given position is the middle, not the corner
 // (win_gravity Center; kwin neither tells the frame early nor moves later).
+// On Xwayland the window manager reads that gravity before Qt maps the window.
 void showCentred(QWidget& window);
 
 // The top left corner of a window's frame in the X server's own pixels

@@ -315,14 +315,14 @@ void Screen::Show()
         m_placed = true;
     }
     const bool mapping = !m_window->isVisible();
-    const bool centre = mapping && place();
+    const Placing how = mapping ? place() : Placing::AsItIs;
     // A window manager drops the state of a window it no longer manages, so a
     // window without a taskbar button says so again before every map.
     if (!m_def.taskbar && mapping)
         keepOffTaskbar(*m_window);
-    if (centre)
+    if (how == Placing::Centred)
         showCentred(*m_window);
-    else if (mapping && m_shownAt.isValid() && m_def.centred && !m_def.maximised)
+    else if (how == Placing::BackWhereItWas)
         showWithFrameAt(*m_window, m_shownAt.topLeft(), m_frameOnServer);
     else
         m_window->show();
@@ -333,37 +333,39 @@ void Screen::Show()
 
 // Where a window is about to be mapped: on the monitor of the screen whose
 // handler shows it (the primary one at start-up). Filling it, back where it
-// was when that is on it, or else centred on it; true for the last.
-bool Screen::place()
+// was when that is on it, or else centred on it; says how it is to be shown.
+Screen::Placing Screen::place()
 {
     const Screen* from = runtime.caller();
     QScreen* monitor = monitorOf(from ? from->window() : nullptr);
     if (!monitor)
-        return false;
+        return Placing::AsItIs;
     if (m_def.maximised) {
         fillMonitor(*m_window, *monitor);
-        return false;
+        return Placing::AsItIs;
     }
     floatOnTilingDesktop(*m_window);
     if (!m_def.centred)
-        return false;
-    // A window shown again goes back where it was. Asked for by its frame:
+        return Placing::AsItIs;
+    // A window shown again goes back where it was, asked for by its frame:
     // metacity puts a window mapped again with the static gravity that a
     // client position asks for a title bar higher each time.
     if (m_shownAt.isValid() && monitor->geometry().contains(m_shownAt.center()) && m_window->windowHandle())
-        return false;
+        return Placing::BackWhereItWas;
     QRect r(QPoint(), m_window->size());
     r.moveCenter(monitor->geometry().center()); // the whole monitor, panels included
     m_window->setGeometry(r); // the client area; showCentred() centres the frame
-    return m_def.border == Border::Sizable;
+    return m_def.border == Border::Sizable ? Placing::Centred : Placing::AsItIs;
 }
 
 void Screen::Hide()
 {
     ensureLoaded();
     qCDebug(lcTrace) << "runtime: hide" << name();
-    if (m_window->isVisible())
-        m_shownAt = frameGeometryOf(*m_window), m_frameOnServer = frameCornerOnServer(*m_window);
+    if (m_window->isVisible()) {
+        m_shownAt = frameGeometryOf(*m_window);
+        m_frameOnServer = frameCornerOnServer(*m_window);
+    }
     m_window->hide();
     runtime.screenHidden(this);
 }

@@ -141,7 +141,8 @@ private:
     void fire(std::string_view control, int index, Event event);
     void fireFromUser(std::string_view control, int index, Event event);
     void applyInitialFocus();
-    bool place();
+    enum class Placing { AsItIs, Centred, BackWhereItWas };
+    Placing place();
 
     const ScreenDef& m_def;
     Lifecycle m_lifecycle = Lifecycle::NotCreated;

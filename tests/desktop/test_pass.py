@@ -108,7 +108,9 @@ def shot(session, outdir, name):
 
 
 def the_splash(p):
-    ws = [w for w in p.visible() if look.client(p, w).w == size("splash")[0]]
+    # A window may go between the listing and the look (the prompt being closed).
+    rects = [(w, p.desk.client_rect(w)) for w in p.visible()]
+    ws = [w for w, r in rects if r is not None and r.w == size("splash")[0]]
     return ws[0] if len(ws) == 1 else 0
 
 

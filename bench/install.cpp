@@ -59,7 +59,8 @@ private:
     class Source final : public vp::TickSource {
     public:
         Source(std::unique_ptr<vp::TickSource> inner, std::shared_ptr<int> interval)
-            : m_inner(std::move(inner)), m_interval(std::move(interval))
+            : m_inner(std::move(inner)),
+              m_interval(std::move(interval))
         {
         }
         void start(int intervalMs) override
@@ -214,7 +215,8 @@ int main(int argc, char* argv[])
     app.installEventFilter(&painter);
 
     std::printf("installation benchmark: platform %s, %s, %d runs after 1 warm-up\n",
-                qPrintable(QGuiApplication::platformName()), paint ? "repainting after every step" : "handlers only (--no-paint)", runs);
+                qPrintable(QGuiApplication::platformName()),
+                paint ? "repainting after every step" : "handlers only (--no-paint)", runs);
     std::printf("each 800 ms step fires one progress tick (Timer1) and also the head animation "
                 "(Timer2 every 3200 ms, Timer3 every 40 ms during a jump): that is part of the real load\n");
 
@@ -241,12 +243,16 @@ int main(int argc, char* argv[])
             ++failures;
     }
 
-    const auto mean = [](const std::vector<double>& v) { return std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size()); };
+    const auto mean = [](const std::vector<double>& v) {
+        return std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
+    };
     std::printf("one installation: median %.1f ms (mean %.1f ms)\n", median(msPerInstall), mean(msPerInstall));
     std::printf("progress ticks (Timer1) per second: median %.0f\n", median(timer1PerSecond));
     std::printf("all ticks (Timer1 + head animation) per second: median %.0f\n", median(allPerSecond));
     if (g_raiseWarnings)
-        std::printf("(the offscreen platform's \"does not support raise()\" warning came %ld times and was not printed)\n", g_raiseWarnings);
+        std::printf(
+            "(the offscreen platform's \"does not support raise()\" warning came %ld times and was not printed)\n",
+            g_raiseWarnings);
     if (failures)
         std::printf("%d run(s) never reached the completion dialog\n", failures);
     return failures ? 1 : 0;

@@ -138,7 +138,8 @@ protected:
             phases += ':';
             phases += QString::number(ms, 'f', 2).toStdString();
         }
-        std::printf("startup_ms expose=%.2f frame=%.2f method=%s phases=%s\n", expose, frame, m_age.method(), phases.c_str());
+        std::printf("startup_ms expose=%.2f frame=%.2f method=%s phases=%s\n", expose, frame, m_age.method(),
+                    phases.c_str());
         std::fflush(stdout);
         QCoreApplication::exit(0);
         return true;

@@ -87,14 +87,16 @@ public:
     }
     int indexOfChild(const QAccessibleInterface* child) const override
     {
-        return child ? static_cast<int>(presentedChildren(widget()).indexOf(qobject_cast<QWidget*>(child->object()))) : -1;
+        return child ? static_cast<int>(presentedChildren(widget()).indexOf(qobject_cast<QWidget*>(child->object())))
+                     : -1;
     }
 };
 
 class WindowAccessible final : public ContainerAccessible {
 public:
     WindowAccessible(QWidget* w, const ScreenDef& def)
-        : ContainerAccessible(w, def.dialog ? QAccessible::Dialog : QAccessible::Window), m_def(def)
+        : ContainerAccessible(w, def.dialog ? QAccessible::Dialog : QAccessible::Window),
+          m_def(def)
     {
     }
 

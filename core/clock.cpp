@@ -83,7 +83,8 @@ void VirtualClock::advance(std::int64_t ms)
     for (;;) {
         std::shared_ptr<Entry> next;
         for (const auto& e : m_entries)
-            if (e->running && e->due <= target && (!next || e->due < next->due || (e->due == next->due && e->id < next->id)))
+            if (e->running && e->due <= target &&
+                (!next || e->due < next->due || (e->due == next->due && e->id < next->id)))
                 next = e;
         if (!next)
             break;
@@ -97,7 +98,8 @@ void VirtualClock::advance(std::int64_t ms)
 
 int VirtualClock::runningSources() const
 {
-    return static_cast<int>(std::count_if(m_entries.begin(), m_entries.end(), [](const auto& e) { return e->running; }));
+    return static_cast<int>(
+        std::count_if(m_entries.begin(), m_entries.end(), [](const auto& e) { return e->running; }));
 }
 
 } // namespace vp

@@ -34,10 +34,7 @@ bool kindRaises(Kind kind, Event event)
 namespace {
 
 Role defaultBack(Kind k) { return k == Kind::TextBox ? Role::WindowBackground : Role::ButtonFace; }
-Role defaultFore(Kind k)
-{
-    return k == Kind::TextBox || k == Kind::Line ? Role::WindowText : Role::ButtonText;
-}
+Role defaultFore(Kind k) { return k == Kind::TextBox || k == Kind::Line ? Role::WindowText : Role::ButtonText; }
 
 } // namespace
 
@@ -154,7 +151,8 @@ void Control::createWidget(QWidget* parent)
     registerControl(*this);
     m_widget->setObjectName(QString::fromUtf8(m_def.name.data(), static_cast<qsizetype>(m_def.name.size())));
     m_widget->setFont(toQFont(m_def.font));
-    const bool focusable = m_def.kind == Kind::CommandButton || m_def.kind == Kind::OptionButton || m_def.kind == Kind::TextBox;
+    const bool focusable =
+        m_def.kind == Kind::CommandButton || m_def.kind == Kind::OptionButton || m_def.kind == Kind::TextBox;
     if (!focusable)
         m_widget->setFocusPolicy(Qt::NoFocus);
     applyGeometry();

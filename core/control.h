@@ -65,7 +65,6 @@ public:
     // Option buttons: selected or not (the user changes it too).
     bool Value() const;
 
-
     // Used by the widgets to keep Text in step with what the user typed.
     void userEditedText(const QString& text) { m_text = text; }
 

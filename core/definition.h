@@ -61,7 +61,7 @@ struct AccessDef {
     std::string_view labelledBy = {}; // the label that introduces a text box or an option group
     std::string_view barFill = {};    // a frame drawn as a progress bar: its fill and its track
     std::string_view barTrack = {};
-    bool decoration = false;          // drawn for the look only: left out of the tree
+    bool decoration = false; // drawn for the look only: left out of the tree
 };
 
 // One control. Fields are in the order the tables read, so that definitions can
@@ -72,7 +72,7 @@ struct ControlDef {
     int index = -1;                  // control arrays only
     std::string_view container = {}; // empty: the window itself
     float left = 0, top = 0, width = 0, height = 0;
-    std::string_view caption = {};   // Caption, or Text for a text box
+    std::string_view caption = {}; // Caption, or Text for a text box
     Align align = Align::Left;
     bool transparent = false;
     Colour back = {};
@@ -86,7 +86,7 @@ struct ControlDef {
     PictureId picture = PictureId::None;
     bool stretch = false;
     PictureId mousePointer = PictureId::None;
-    int interval = 0;                // timers, milliseconds
+    int interval = 0;                     // timers, milliseconds
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0; // lines
     AccessDef access = {};
 };

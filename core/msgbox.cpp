@@ -6,11 +6,11 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QScreen>
-#include <QShowEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <utility>
 #include <vector>
 

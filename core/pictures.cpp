@@ -44,7 +44,8 @@ namespace {
 
 bool isIconFile(PictureId id)
 {
-    return id == PictureId::ProductIcon || id == PictureId::ArrowCursor || id == PictureId::FolderIcon || id == PictureId::ComputerIcon;
+    return id == PictureId::ProductIcon || id == PictureId::ArrowCursor || id == PictureId::FolderIcon ||
+           id == PictureId::ComputerIcon;
 }
 
 QPixmap load(PictureId id)
@@ -99,7 +100,10 @@ QPoint hotSpotOf(PictureId id)
     // Cursor directory: type 2 at byte 2, first entry's hot spot at bytes 10 and 12.
     if (head.size() < 22 || head[2] != 2)
         return {};
-    auto word = [&](int at) { return static_cast<int>(static_cast<unsigned char>(head[at]) | (static_cast<unsigned char>(head[at + 1]) << 8U)); };
+    auto word = [&](int at) {
+        return static_cast<int>(static_cast<unsigned char>(head[at]) |
+                                (static_cast<unsigned char>(head[at + 1]) << 8U));
+    };
     return {word(10), word(12)};
 }
 

@@ -16,14 +16,14 @@
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
-#include <optional>
-#include <thread>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 #ifdef VP_HAVE_XCB
@@ -54,12 +54,13 @@ public:
         case XCB_FOCUS_IN:
         case XCB_FOCUS_OUT: {
             const auto* f = reinterpret_cast<const xcb_focus_in_event_t*>(e);
-            qCDebug(lcTrace, "x: focus %s 0x%x mode %d detail %d", (e->response_type & 0x7f) == XCB_FOCUS_IN ? "in" : "out", f->event,
-                    f->mode, f->detail);
+            qCDebug(lcTrace, "x: focus %s 0x%x mode %d detail %d",
+                    (e->response_type & 0x7f) == XCB_FOCUS_IN ? "in" : "out", f->event, f->mode, f->detail);
             break;
         }
         case XCB_CLIENT_MESSAGE:
-            qCDebug(lcTrace, "x: client message to 0x%x", reinterpret_cast<const xcb_client_message_event_t*>(e)->window);
+            qCDebug(lcTrace, "x: client message to 0x%x",
+                    reinterpret_cast<const xcb_client_message_event_t*>(e)->window);
             break;
         default:
             break;
@@ -94,7 +95,8 @@ xcb_connection_t* x11()
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name)
 {
-    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t* r =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
     xcb_atom_t a = XCB_ATOM_NONE;
     if (r)
         a = r->atom;
@@ -112,14 +114,19 @@ constexpr int SizeHintsLength = 18;
 void setGravity(xcb_connection_t* c, xcb_window_t id, std::uint32_t gravity)
 {
     std::uint32_t hints[SizeHintsLength] = {};
-    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, SizeHintsLength), nullptr)) {
+    if (xcb_get_property_reply_t* r = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, SizeHintsLength),
+            nullptr)) {
         if (r->format == 32)
-            std::memcpy(hints, xcb_get_property_value(r), std::min<std::size_t>(sizeof hints, static_cast<std::size_t>(xcb_get_property_value_length(r))));
+            std::memcpy(
+                hints, xcb_get_property_value(r),
+                std::min<std::size_t>(sizeof hints, static_cast<std::size_t>(xcb_get_property_value_length(r))));
         std::free(r);
     }
     hints[0] |= PWinGravity;
     hints[SizeHintsLength - 1] = gravity;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, SizeHintsLength, hints);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32,
+                        SizeHintsLength, hints);
 }
 
 // The X server is Xwayland, a Wayland compositor's: it names its outputs
@@ -128,7 +135,8 @@ void setGravity(xcb_connection_t* c, xcb_window_t id, std::uint32_t gravity)
 bool xwayland()
 {
     const auto screens = QGuiApplication::screens();
-    return std::any_of(screens.begin(), screens.end(), [](const QScreen* s) { return s->name().startsWith(QLatin1String("XWAYLAND")); });
+    return std::any_of(screens.begin(), screens.end(),
+                       [](const QScreen* s) { return s->name().startsWith(QLatin1String("XWAYLAND")); });
 }
 
 // The window manager has taken the window on: ICCCM's WM_STATE is there, normal or iconic.
@@ -136,8 +144,10 @@ bool placedByWindowManager(xcb_connection_t* c, xcb_window_t id)
 {
     const xcb_atom_t wmState = atom(c, "WM_STATE");
     bool placed = false;
-    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, id, wmState, wmState, 0, 2), nullptr)) {
-        placed = r->format == 32 && xcb_get_property_value_length(r) >= 4 && *static_cast<const std::uint32_t*>(xcb_get_property_value(r)) != 0;
+    if (xcb_get_property_reply_t* r =
+            xcb_get_property_reply(c, xcb_get_property(c, 0, id, wmState, wmState, 0, 2), nullptr)) {
+        placed = r->format == 32 && xcb_get_property_value_length(r) >= 4 &&
+                 *static_cast<const std::uint32_t*>(xcb_get_property_value(r)) != 0;
         std::free(r);
     }
     return placed;
@@ -157,7 +167,8 @@ void keepOffTaskbar(QWidget& window)
     // Only while the window is unmapped may a client write its own state; the
     // atoms already there (Qt's, or ours from an earlier showing) stay.
     std::vector<xcb_atom_t> atoms;
-    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 1024), nullptr)) {
+    if (xcb_get_property_reply_t* r =
+            xcb_get_property_reply(c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 1024), nullptr)) {
         if (r->format == 32) {
             const auto* a = static_cast<const xcb_atom_t*>(xcb_get_property_value(r));
             atoms.assign(a, a + xcb_get_property_value_length(r) / 4);
@@ -167,7 +178,8 @@ void keepOffTaskbar(QWidget& window)
     for (const xcb_atom_t skip : {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER")})
         if (skip != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), skip) == atoms.end())
             atoms.push_back(skip);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(atoms.size()), atoms.data());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
+                        static_cast<std::uint32_t>(atoms.size()), atoms.data());
     xcb_flush(c);
 #else
     (void)window;
@@ -188,15 +200,19 @@ bool tilingWindowManager()
         const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
         const xcb_atom_t check = atom(c, "_NET_SUPPORTING_WM_CHECK");
         xcb_window_t wm = XCB_WINDOW_NONE;
-        if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, scr->root, check, XCB_ATOM_WINDOW, 0, 1), nullptr)) {
+        if (xcb_get_property_reply_t* r =
+                xcb_get_property_reply(c, xcb_get_property(c, 0, scr->root, check, XCB_ATOM_WINDOW, 0, 1), nullptr)) {
             if (r->format == 32 && xcb_get_property_value_length(r) == 4)
                 wm = *static_cast<const xcb_window_t*>(xcb_get_property_value(r));
             std::free(r);
         }
         QByteArray name;
         if (wm != XCB_WINDOW_NONE)
-            if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, wm, atom(c, "_NET_WM_NAME"), XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr)) {
-                name = QByteArray(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+            if (xcb_get_property_reply_t* r = xcb_get_property_reply(
+                    c, xcb_get_property(c, 0, wm, atom(c, "_NET_WM_NAME"), XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
+                    nullptr)) {
+                name =
+                    QByteArray(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
                 std::free(r);
             }
         return name == "wlroots wm" || name == "i3";
@@ -243,9 +259,11 @@ namespace {
 bool supported(xcb_connection_t* c, xcb_window_t root, xcb_atom_t wanted)
 {
     bool found = false;
-    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 4096), nullptr)) {
+    if (xcb_get_property_reply_t* r = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, root, atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 4096), nullptr)) {
         const auto* a = static_cast<const xcb_atom_t*>(xcb_get_property_value(r));
-        found = std::find(a, a + xcb_get_property_value_length(r) / 4, wanted) != a + xcb_get_property_value_length(r) / 4;
+        found =
+            std::find(a, a + xcb_get_property_value_length(r) / 4, wanted) != a + xcb_get_property_value_length(r) / 4;
         std::free(r);
     }
     return found;
@@ -254,10 +272,12 @@ bool supported(xcb_connection_t* c, xcb_window_t root, xcb_atom_t wanted)
 std::optional<QMargins> extentsOf(xcb_connection_t* c, xcb_window_t id)
 {
     std::optional<QMargins> m;
-    if (xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, id, atom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4), nullptr)) {
+    if (xcb_get_property_reply_t* r = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, id, atom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4), nullptr)) {
         if (r->format == 32 && xcb_get_property_value_length(r) == 16) {
             const auto* e = static_cast<const std::uint32_t*>(xcb_get_property_value(r));
-            m = QMargins(static_cast<int>(e[0]), static_cast<int>(e[2]), static_cast<int>(e[1]), static_cast<int>(e[3]));
+            m = QMargins(static_cast<int>(e[0]), static_cast<int>(e[2]), static_cast<int>(e[1]),
+                         static_cast<int>(e[3]));
         }
         std::free(r);
     }
@@ -273,7 +293,8 @@ std::optional<QMargins> frameFor(xcb_connection_t* c, QWidget& window)
     if (known)
         return known;
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w != &window && w->isVisible() && !(w->windowFlags() & Qt::FramelessWindowHint) && w->testAttribute(Qt::WA_WState_Created))
+        if (w != &window && w->isVisible() && !(w->windowFlags() & Qt::FramelessWindowHint) &&
+            w->testAttribute(Qt::WA_WState_Created))
             if (auto m = extentsOf(c, static_cast<xcb_window_t>(w->winId())); m && !m->isNull())
                 return known = m;
     }
@@ -287,7 +308,8 @@ std::optional<QMargins> frameFor(xcb_connection_t* c, QWidget& window)
     e.format = 32;
     e.window = id;
     e.type = request;
-    xcb_send_event(c, 0, scr->root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT, reinterpret_cast<const char*>(&e));
+    xcb_send_event(c, 0, scr->root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&e));
     xcb_flush(c);
     // The answer comes within a few milliseconds; a window manager that does
     // not give it costs a fifth of a second once.
@@ -302,10 +324,7 @@ std::optional<QMargins> frameFor(xcb_connection_t* c, QWidget& window)
 // The window manager gives its frame in the screen's pixels; a scaled
 // desktop (Xft.dpi 192: two of them to each of the window's) needs them in
 // the window's.
-QMargins inWindowPixels(const QMargins& frame, const QWidget& window)
-{
-    return frame / window.devicePixelRatioF();
-}
+QMargins inWindowPixels(const QMargins& frame, const QWidget& window) { return frame / window.devicePixelRatioF(); }
 
 } // namespace
 #endif
@@ -430,11 +449,14 @@ bool choosePlatform(const char* programPath)
     if (!platform && !x && wayland) {
         // The compositor's socket: WAYLAND_DISPLAY itself, or that name in XDG_RUNTIME_DIR.
         const char* runtime = value("XDG_RUNTIME_DIR");
-        const std::string socket = wayland[0] == '/' ? std::string(wayland) : std::string(runtime ? runtime : "") + "/" + wayland;
+        const std::string socket =
+            wayland[0] == '/' ? std::string(wayland) : std::string(runtime ? runtime : "") + "/" + wayland;
         struct stat st {};
         if ((wayland[0] != '/' && !runtime) || stat(socket.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) {
-            std::fprintf(stderr, "valdrynix-plim cannot reach the Wayland display \"%s\" that WAYLAND_DISPLAY names (no "
-                                 "compositor's socket %s) and DISPLAY is not set\n", wayland, socket.c_str());
+            std::fprintf(stderr,
+                         "valdrynix-plim cannot reach the Wayland display \"%s\" that WAYLAND_DISPLAY names (no "
+                         "compositor's socket %s) and DISPLAY is not set\n",
+                         wayland, socket.c_str());
             return false;
         }
         // Qt's own choice there is a native Wayland client, through its Wayland plugin (qt6-wayland).
@@ -455,7 +477,8 @@ bool choosePlatform(const char* programPath)
         return true;
     }
     if (!x && wayland) {
-        std::fprintf(stderr, "valdrynix-plim was asked for X11 (QT_QPA_PLATFORM=%s) but DISPLAY is not set\n", platform);
+        std::fprintf(stderr, "valdrynix-plim was asked for X11 (QT_QPA_PLATFORM=%s) but DISPLAY is not set\n",
+                     platform);
         return false;
     }
     if (!x) {
@@ -472,8 +495,10 @@ bool choosePlatform(const char* programPath)
     const bool reached = xcb_connection_has_error(c) == 0;
     xcb_disconnect(c);
     if (!reached) {
-        std::fprintf(stderr, "valdrynix-plim cannot reach the X display \"%s\" that DISPLAY names (it is not there, or "
-                             "it does not let this user in)\n", x);
+        std::fprintf(stderr,
+                     "valdrynix-plim cannot reach the X display \"%s\" that DISPLAY names (it is not there, or "
+                     "it does not let this user in)\n",
+                     x);
         return false;
     }
 #endif

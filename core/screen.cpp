@@ -3,8 +3,8 @@
 #include "accessible.h"
 #include "clock.h"
 #include "msgbox.h"
-#include "platform.h"
 #include "pictures.h"
+#include "platform.h"
 #include "theme.h"
 #include "trace.h"
 #include "values.h"
@@ -58,7 +58,8 @@ protected:
         case QEvent::Hide:
         case QEvent::WindowActivate:
         case QEvent::WindowDeactivate:
-            qCDebug(lcTrace) << "window" << m_screen.name() << Qt::hex << (testAttribute(Qt::WA_WState_Created) ? winId() : 0) << Qt::dec << e->type();
+            qCDebug(lcTrace) << "window" << m_screen.name() << Qt::hex
+                             << (testAttribute(Qt::WA_WState_Created) ? winId() : 0) << Qt::dec << e->type();
             break;
         default:
             break;
@@ -150,7 +151,8 @@ void Runtime::windowActivatedByUser(Screen* s)
     // The window system reports activations late and sometimes for a window
     // the program has already moved past; only a visible screen other than the
     // current one counts.
-    qCDebug(lcTrace) << "runtime: window system activated" << s->name() << (s->isVisible() ? "visible" : "hidden") << (s == m_active ? "already active" : "");
+    qCDebug(lcTrace) << "runtime: window system activated" << s->name() << (s->isVisible() ? "visible" : "hidden")
+                     << (s == m_active ? "already active" : "");
     if (!s->isVisible() || s == m_active)
         return;
     if (m_busy) {
@@ -165,7 +167,8 @@ void Runtime::windowActivatedByUser(Screen* s)
 void Runtime::screenClosed(Screen* s)
 {
     screenHidden(s);
-    const auto visibleCount = std::count_if(screens.begin(), screens.end(), [](const Screen* x) { return x->isVisible(); });
+    const auto visibleCount =
+        std::count_if(screens.begin(), screens.end(), [](const Screen* x) { return x->isVisible(); });
     if (visibleCount == 0 && onNothingVisible)
         onNothingVisible();
     // The one window left takes the focus, even one that never takes it by
@@ -179,10 +182,7 @@ void Runtime::screenClosed(Screen* s)
 
 // ---------------------------------------------------------------- screen
 
-Screen::Screen(Runtime& r, const ScreenDef& def) : runtime(r), m_def(def)
-{
-    runtime.screens.push_back(this);
-}
+Screen::Screen(Runtime& r, const ScreenDef& def) : runtime(r), m_def(def) { runtime.screens.push_back(this); }
 
 Screen::~Screen()
 {
@@ -208,7 +208,8 @@ void Screen::ensureLoaded()
 
 bool Screen::defines(std::string_view controlName, int index) const
 {
-    return std::any_of(m_def.controls.begin(), m_def.controls.end(), [&](const ControlDef& d) { return d.name == controlName && d.index == index; });
+    return std::any_of(m_def.controls.begin(), m_def.controls.end(),
+                       [&](const ControlDef& d) { return d.name == controlName && d.index == index; });
 }
 
 void Screen::checkBindings() const
@@ -220,7 +221,8 @@ void Screen::checkBindings() const
                 throw RuntimeError(where + ": the window raises no such event");
             continue;
         }
-        const auto it = std::find_if(m_def.controls.begin(), m_def.controls.end(), [&](const ControlDef& d) { return d.name == b.control && d.index == b.index; });
+        const auto it = std::find_if(m_def.controls.begin(), m_def.controls.end(),
+                                     [&](const ControlDef& d) { return d.name == b.control && d.index == b.index; });
         if (it == m_def.controls.end())
             throw RuntimeError(where + ": handler bound to a missing control '" + std::string(b.control) + "'");
         if (!kindRaises(it->kind, b.event))
@@ -253,12 +255,15 @@ void Screen::build()
         if (!d.container.empty()) {
             Control* frame = findControl(d.container);
             if (!frame || !frame->widget())
-                throw RuntimeError(std::string(m_def.name) + ": container '" + std::string(d.container) + "' must be listed before " + std::string(d.name));
+                throw RuntimeError(std::string(m_def.name) + ": container '" + std::string(d.container) +
+                                   "' must be listed before " + std::string(d.name));
             parent = frame->widget();
         }
         const std::string_view controlName = d.name;
         const int index = d.index;
-        m_controls.push_back(std::make_unique<Control>(d, d.kind == Kind::Timer ? nullptr : parent, [this, controlName, index](Event e) { fireFromUser(controlName, index, e); }, runtime.clock()));
+        m_controls.push_back(std::make_unique<Control>(
+            d, d.kind == Kind::Timer ? nullptr : parent,
+            [this, controlName, index](Event e) { fireFromUser(controlName, index, e); }, runtime.clock()));
     }
     for (auto it = m_controls.rbegin(); it != m_controls.rend(); ++it)
         if ((*it)->widget())
@@ -269,7 +274,8 @@ void Screen::build()
     for (auto& c : m_controls)
         if (c->widget() && c->widget()->focusPolicy() != Qt::NoFocus)
             m_tabOrder.push_back(c.get());
-    std::stable_sort(m_tabOrder.begin(), m_tabOrder.end(), [](const Control* a, const Control* b) { return a->def().tabIndex < b->def().tabIndex; });
+    std::stable_sort(m_tabOrder.begin(), m_tabOrder.end(),
+                     [](const Control* a, const Control* b) { return a->def().tabIndex < b->def().tabIndex; });
     for (std::size_t i = 1; i < m_tabOrder.size(); ++i)
         QWidget::setTabOrder(m_tabOrder[i - 1]->widget(), m_tabOrder[i]->widget());
     for (ControlRef* r : m_refs)
@@ -354,7 +360,7 @@ Screen::Placing Screen::place()
         return Placing::BackWhereItWas;
     QRect r(QPoint(), m_window->size());
     r.moveCenter(monitor->geometry().center()); // the whole monitor, panels included
-    m_window->setGeometry(r); // the client area; showCentred() centres the frame
+    m_window->setGeometry(r);                   // the client area; showCentred() centres the frame
     return m_def.border == Border::Sizable ? Placing::Centred : Placing::AsItIs;
 }
 
@@ -429,7 +435,10 @@ void Screen::fireFromUser(std::string_view control, int index, Event event)
 
 // ---------------------------------------------------------------- control references
 
-ControlRef::ControlRef(Screen& screen, std::string_view controlName, int index) : m_screen(screen), m_name(controlName), m_index(index)
+ControlRef::ControlRef(Screen& screen, std::string_view controlName, int index)
+    : m_screen(screen),
+      m_name(controlName),
+      m_index(index)
 {
     screen.m_refs.push_back(this);
 }

@@ -8,11 +8,11 @@
 
 #include <QPointer>
 #include <QRect>
-#include <optional>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -149,10 +149,10 @@ private:
     QPointer<ScreenWindow> m_window;
     std::vector<std::unique_ptr<Control>> m_controls;
     std::vector<Binding> m_bindings;
-    std::vector<ControlRef*> m_refs;     // what the behaviour holds, resolved at every build
-    std::vector<Control*> m_tabOrder;    // gathered once per build
+    std::vector<ControlRef*> m_refs;  // what the behaviour holds, resolved at every build
+    std::vector<Control*> m_tabOrder; // gathered once per build
     bool m_placed = false;
-    QRect m_shownAt; // where the window was when it was last hidden
+    QRect m_shownAt;                       // where the window was when it was last hidden
     std::optional<QPoint> m_frameOnServer; // its frame's corner then, in the X server's pixels
 
     friend class Runtime;

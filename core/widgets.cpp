@@ -91,7 +91,8 @@ void OptionWidget::settleTabStop()
         for (QObject* o : parentWidget()->children())
             if (auto* option = dynamic_cast<OptionWidget*>(o))
                 group.push_back(option);
-    std::stable_sort(group.begin(), group.end(), [](const OptionWidget* a, const OptionWidget* b) { return a->tabIndex < b->tabIndex; });
+    std::stable_sort(group.begin(), group.end(),
+                     [](const OptionWidget* a, const OptionWidget* b) { return a->tabIndex < b->tabIndex; });
     OptionWidget* stop = nullptr;
     for (OptionWidget* o : group)
         if (o->isChecked())

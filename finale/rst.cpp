@@ -6,7 +6,8 @@ namespace vp {
 
 namespace {
 
-const QString Text1 = QStringLiteral(" Došlo k zásadní v j mce na adrese '2k45547MHůř8296N54.845BLA / x123456;vALdry0-NX000;H,335978/2'");
+const QString Text1 =
+    QStringLiteral(" Došlo k zásadní v j mce na adrese '2k45547MHůř8296N54.845BLA / x123456;vALdry0-NX000;H,335978/2'");
 const QString Text2 = QStringLiteral(" Ukončete všechny aplikace, vypněte počítač a hoďte ho do záchoda.");
 const QString Text3 = QStringLiteral(" V systému došlo k chybě. Program provedl neplatnou operaci a bude ukončen.");
 const QString Text4 = QStringLiteral(" Restartujte počítač stiskem 'CTRL + ALT + DEL'");

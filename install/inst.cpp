@@ -16,12 +16,14 @@ namespace {
 QString FileName(int c)
 {
     static const std::array<const char*, 23> names = {
-        "Bezvýznamný_soubor", "Nezajímavý_soubor", "Nezajímavý_modul", "Doplňkový_modul", "Přídavný_modul",
-        "Modul", "Záložní_soubor", "Záložní_modul", "Doplněk", "Quorsova_galerie",
-        "Zbytečný_soubor", "Zbytečný_soubor", "Zbytečný_soubor",
-        "Zbytečný_modul", "Zbytečný_modul", "Zbytečný_modul",
-        "Generátor_chyb", "Generátor_chyb", "Generátor_chyb", "Generátor_chyb", "Generátor_chyb",
-        "Soubor_k_ničemu", "Soubor_k_ničemu",
+        "Bezvýznamný_soubor", "Nezajímavý_soubor", "Nezajímavý_modul",
+        "Doplňkový_modul",    "Přídavný_modul",    "Modul",
+        "Záložní_soubor",     "Záložní_modul",     "Doplněk",
+        "Quorsova_galerie",   "Zbytečný_soubor",   "Zbytečný_soubor",
+        "Zbytečný_soubor",    "Zbytečný_modul",    "Zbytečný_modul",
+        "Zbytečný_modul",     "Generátor_chyb",    "Generátor_chyb",
+        "Generátor_chyb",     "Generátor_chyb",    "Generátor_chyb",
+        "Soubor_k_ničemu",    "Soubor_k_ničemu",
     };
     return QString::fromUtf8(names.at(static_cast<std::size_t>(c)));
 }
@@ -34,8 +36,9 @@ QString Extension(int e)
 
 QString WarningPrompt()
 {
-    return QStringLiteral("Na jednotce 'C:' zbývá pouze 000120kB volného místa. Na této jednotce se nachází Odpadkový koš o "
-                          "velikosti [?] kB. Chcete tento koš vysypat?");
+    return QStringLiteral(
+        "Na jednotce 'C:' zbývá pouze 000120kB volného místa. Na této jednotce se nachází Odpadkový koš o "
+        "velikosti [?] kB. Chcete tento koš vysypat?");
 }
 
 QString RefusalPrompt()
@@ -124,7 +127,8 @@ QString Inst::PrevedMNaHMS(const double& minutes)
     const double hours = Int(minutes / 60.0);
     const double wholeMinutes = Int(minutes - 60.0 * hours);
     const std::int16_t seconds = CInt((minutes - 60.0 * hours - wholeMinutes) * 60.0);
-    return Str(hours) + QStringLiteral(" h ") + Str(wholeMinutes) + QStringLiteral(" m ") + Str(seconds) + QStringLiteral(" s ");
+    return Str(hours) + QStringLiteral(" h ") + Str(wholeMinutes) + QStringLiteral(" m ") + Str(seconds) +
+           QStringLiteral(" s ");
 }
 
 void Inst::Co()

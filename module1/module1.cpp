@@ -8,7 +8,8 @@ namespace {
 
 QString ExitRefusalPrompt()
 {
-    const QString first = QStringLiteral("Systém nemůže automaticky ukončit tento program. Doporučuje se program ukončit standartním ukončovacím příkazem.");
+    const QString first = QStringLiteral("Systém nemůže automaticky ukončit tento program. Doporučuje se program "
+                                         "ukončit standartním ukončovacím příkazem.");
     const QString second = QStringLiteral(
         "Pokud při běhu programu stále dochází k potížím, klepněte na tlačítko Start, z nabídky vyberte ,,Nápověda'', "
         ",,Co dělat v nesnázích'', a ,,Máte-li potíže při běhu programů pro MS-WINDOWS''.");

@@ -8,6 +8,8 @@ namespace {
 
 constexpr float pageLeft = 3000.0F, pageTop = 120.0F, pageWidth = 3735.0F, pageHeight = 2535.0F;
 
+// The table keeps the layout it is read in: one control, one block.
+// clang-format off
 constexpr ControlDef controls[] = {
     // Page 5: ready to install.
     {.kind = Kind::Frame,
@@ -163,6 +165,7 @@ constexpr ControlDef controls[] = {
      .stretch = true,
      .mousePointer = PictureId::ArrowCursor},
 };
+// clang-format on
 
 } // namespace
 

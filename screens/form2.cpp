@@ -5,6 +5,8 @@
 namespace vp {
 namespace {
 
+// The table keeps the layout it is read in: one control, one block.
+// clang-format off
 constexpr ControlDef controls[] = {
     {.kind = Kind::CommandButton,
      .name = "Command1",
@@ -26,6 +28,7 @@ constexpr ControlDef controls[] = {
      .caption = "Proces instalace aplikace Valdrynix Plim 1.0.byl dokončen. Potvrďte stiskem tlačítka OK.",
      .tabIndex = 0},
 };
+// clang-format on
 
 } // namespace
 

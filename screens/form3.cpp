@@ -5,6 +5,8 @@
 namespace vp {
 namespace {
 
+// The table keeps the layout it is read in: one control, one block.
+// clang-format off
 constexpr ControlDef controls[] = {
     {.kind = Kind::CommandButton,
      .name = "Command2",
@@ -21,6 +23,7 @@ constexpr ControlDef controls[] = {
      .left = 120.0F, .top = 120.0F, .width = 3255.0F, .height = 735.0F,
      .tabIndex = 0},
 };
+// clang-format on
 
 } // namespace
 

@@ -5,6 +5,8 @@
 namespace vp {
 namespace {
 
+// The table keeps the layout it is read in: one control, one block.
+// clang-format off
 constexpr ControlDef controls[] = {
     {.kind = Kind::Image,
      .name = "plim2",
@@ -17,6 +19,7 @@ constexpr ControlDef controls[] = {
      .picture = PictureId::Portrait,
      .stretch = true},
 };
+// clang-format on
 
 } // namespace
 

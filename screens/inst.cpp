@@ -6,6 +6,8 @@
 namespace vp {
 namespace {
 
+// The table keeps the layout it is read in: one control, one block.
+// clang-format off
 constexpr ControlDef controls[] = {
     {.kind = Kind::Timer, .name = "Timer1", .interval = 800},                    // progress ticks
     {.kind = Kind::Timer, .name = "Timer2", .interval = 3200},                   // start of a head jump
@@ -90,6 +92,7 @@ constexpr ControlDef controls[] = {
      .picture = PictureId::HeadCutout,
      .stretch = true},
 };
+// clang-format on
 
 } // namespace
 

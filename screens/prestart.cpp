@@ -8,6 +8,8 @@ namespace {
 constexpr FontDef splashFont{
     .face = "Times New Roman", .points = 26.25F, .bold = true, .italic = true, .centralEuropean = true};
 
+// The table keeps the layout it is read in: one control, one block.
+// clang-format off
 constexpr ControlDef controls[] = {
     {.kind = Kind::Timer, .name = "Timer1", .interval = 2000},
     {.kind = Kind::Label,
@@ -36,6 +38,7 @@ constexpr ControlDef controls[] = {
      .picture = PictureId::Portrait,
      .stretch = true},
 };
+// clang-format on
 
 } // namespace
 

@@ -5,6 +5,8 @@
 namespace vp {
 namespace {
 
+// The table keeps the layout it is read in: one control, one block.
+// clang-format off
 constexpr ControlDef controls[] = {
     {.kind = Kind::Label,
      .name = "Label1",
@@ -15,6 +17,7 @@ constexpr ControlDef controls[] = {
      .font = {.face = "Courier New", .points = 9.0F},
      .tabIndex = 0},
 };
+// clang-format on
 
 } // namespace
 

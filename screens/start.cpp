@@ -4,6 +4,8 @@
 namespace vp {
 namespace {
 
+// The table keeps the layout it is read in: one control, one block.
+// clang-format off
 constexpr ControlDef controls[] = {
     {.kind = Kind::CommandButton,
      .name = "Command2",
@@ -24,6 +26,7 @@ constexpr ControlDef controls[] = {
      .align = Align::Centre,
      .tabIndex = 0},
 };
+// clang-format on
 
 } // namespace
 

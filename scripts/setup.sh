@@ -39,6 +39,8 @@ if [ "$with_tests" = 1 ]; then
     # the package tests: pytest, hardening-check (in devscripts), appstreamcli
     # compose, and Qt's Wayland platform for the start-up line on Wayland alone
     python3-pytest devscripts appstream-compose qt6-wayland
+    # the layout of the C++ files, checked as a test
+    clang-format
   )
 fi
 if [ "$with_package" = 1 ]; then

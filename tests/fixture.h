@@ -45,7 +45,11 @@ public:
         expected.push_back({title, style, std::move(answer), prompt});
     }
     // Every "Konec": the refusal, answered with OK.
-    void expectExitRefusal() { expect(texts::Application, mb::OkOnly + mb::Exclamation, [] { return mb::Ok; }, texts::ExitRefusal); }
+    void expectExitRefusal()
+    {
+        expect(
+            texts::Application, mb::OkOnly + mb::Exclamation, [] { return mb::Ok; }, texts::ExitRefusal);
+    }
 
     int MsgBox(const QString& prompt, int style, const QString& title) override
     {

@@ -28,13 +28,15 @@ std::vector<Heard> heard;
 
 void listen(QAccessibleEvent* e)
 {
-    const QVariant value = e->type() == QAccessible::ValueChanged ? static_cast<QAccessibleValueChangeEvent*>(e)->value() : QVariant();
+    const QVariant value =
+        e->type() == QAccessible::ValueChanged ? static_cast<QAccessibleValueChangeEvent*>(e)->value() : QVariant();
     heard.push_back({e->type(), e->object(), value});
 }
 
 int heardOf(QAccessible::Event type, const QObject* object)
 {
-    return static_cast<int>(std::count_if(heard.begin(), heard.end(), [&](const Heard& x) { return x.type == type && x.object == object; }));
+    return static_cast<int>(std::count_if(heard.begin(), heard.end(),
+                                          [&](const Heard& x) { return x.type == type && x.object == object; }));
 }
 
 QAccessibleInterface* ax(QObject* o) { return QAccessible::queryAccessibleInterface(o); }
@@ -65,12 +67,14 @@ const QString ReportLine1 = QStringLiteral(
     "Došlo k zásadní v j mce na adrese '2k45547MHůř8296N54.845BLA / x123456;vALdry0-NX000;H,335978/2' Ukončete "
     "všechny aplikace, vypněte počítač a hoďte ho do záchoda.");
 // The report as a screen reader gets it: each carriage return a line break.
-const QString Report = QLatin1Char(' ') + ReportLine1 + QStringLiteral(
-    "\n V systému došlo k chybě. Program provedl neplatnou operaci a bude ukončen.\n\n Restartujte počítač stiskem "
-    "'CTRL + ALT + DEL'\n Došlo k přetížení interní paměti. Toto chybové hlášení není platné...\n");
-const QString Fault = QStringLiteral(
-    "Aplikace Valdrinix Plim 1.0. porušila obecnou ochranu. Instalace není není platná. Ukončete program , nebo začněte "
-    "instalovat znovu.");
+const QString Report =
+    QLatin1Char(' ') + ReportLine1 +
+    QStringLiteral(
+        "\n V systému došlo k chybě. Program provedl neplatnou operaci a bude ukončen.\n\n Restartujte počítač stiskem "
+        "'CTRL + ALT + DEL'\n Došlo k přetížení interní paměti. Toto chybové hlášení není platné...\n");
+const QString Fault = QStringLiteral("Aplikace Valdrinix Plim 1.0. porušila obecnou ochranu. Instalace není není "
+                                     "platná. Ukončete program , nebo začněte "
+                                     "instalovat znovu.");
 
 } // namespace
 
@@ -154,14 +158,21 @@ private slots:
         QTest::addColumn<int>("role");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("title");
-        QTest::newRow("splash") << "PreStart" << int(QAccessible::Window) << "Valdrynix Plim 1.0." << "Form4";
-        QTest::newRow("prompt") << "Start" << int(QAccessible::Dialog) << "Vítá vás aplikace Valdrynix Plim" << "Vítá vás aplikace Valdrynix Plim";
-        QTest::newRow("backdrop") << "Background" << int(QAccessible::Window) << "Pozadí instalace Valdrynix Plim 1.0." << "Form2";
-        QTest::newRow("wizard") << "Form1" << int(QAccessible::Dialog) << "Instalace" << "Instalace";
-        QTest::newRow("installation") << "Inst" << int(QAccessible::Dialog) << "Probíhá instalace. Nerušit." << "Probíhá instalace. Nerušit.";
-        QTest::newRow("completion") << "Form2" << int(QAccessible::Dialog) << "Instalace Valdrynix Plim 1.0." << "Instalace Valdrynix Plim 1.0.";
+        QTest::newRow("splash") << "PreStart" << int(QAccessible::Window) << "Valdrynix Plim 1.0."
+                                << "Form4";
+        QTest::newRow("prompt") << "Start" << int(QAccessible::Dialog) << "Vítá vás aplikace Valdrynix Plim"
+                                << "Vítá vás aplikace Valdrynix Plim";
+        QTest::newRow("backdrop") << "Background" << int(QAccessible::Window) << "Pozadí instalace Valdrynix Plim 1.0."
+                                  << "Form2";
+        QTest::newRow("wizard") << "Form1" << int(QAccessible::Dialog) << "Instalace"
+                                << "Instalace";
+        QTest::newRow("installation") << "Inst" << int(QAccessible::Dialog) << "Probíhá instalace. Nerušit."
+                                      << "Probíhá instalace. Nerušit.";
+        QTest::newRow("completion") << "Form2" << int(QAccessible::Dialog) << "Instalace Valdrynix Plim 1.0."
+                                    << "Instalace Valdrynix Plim 1.0.";
         QTest::newRow("crash screen") << "Rst" << int(QAccessible::Window) << ReportLine1 << "Form2";
-        QTest::newRow("fault") << "Form3" << int(QAccessible::Dialog) << "Chyba" << "Chyba";
+        QTest::newRow("fault") << "Form3" << int(QAccessible::Dialog) << "Chyba"
+                               << "Chyba";
     }
     void windowRolesAndNames()
     {
@@ -188,7 +199,8 @@ private slots:
     {
         Screen& splash = h->setup.PreStart();
         QCOMPARE(childNames(ax(splash.window())),
-                 QStringList({"Fotografie usměvavého muže s brýlemi", "Valdrynix Plim   1.0."})); // the shadow text is left out
+                 QStringList(
+                     {"Fotografie usměvavého muže s brýlemi", "Valdrynix Plim   1.0."})); // the shadow text is left out
 
         h->advance(2000);
         QTest::mouseClick(h->setup.Start().C("Command1").widget(), Qt::LeftButton);
@@ -197,13 +209,15 @@ private slots:
         QCOMPARE(ax(portrait)->text(QAccessible::Name), QStringLiteral("Fotografie usměvavého muže s brýlemi"));
         QTest::mouseClick(portrait.widget(), Qt::LeftButton);
         QTest::mouseClick(portrait.widget(), Qt::LeftButton);
-        QCOMPARE(ax(portrait)->text(QAccessible::Name), QStringLiteral("Fotografie usměvavého muže s brýlemi, vzhůru nohama"));
+        QCOMPARE(ax(portrait)->text(QAccessible::Name),
+                 QStringLiteral("Fotografie usměvavého muže s brýlemi, vzhůru nohama"));
         QVERIFY(heardOf(QAccessible::NameChanged, portrait.widget()) >= 2);
 
         h->act([&] { h->setup.Form2().Show(); });
-        QCOMPARE(childNames(ax(h->setup.Form2().window())),
-                 QStringList({"Proces instalace aplikace Valdrynix Plim 1.0.byl dokončen. Potvrďte stiskem tlačítka OK.",
-                              "Smějící se hlava", "OK"})); // the product icon beside the text is left out
+        QCOMPARE(
+            childNames(ax(h->setup.Form2().window())),
+            QStringList({"Proces instalace aplikace Valdrynix Plim 1.0.byl dokončen. Potvrďte stiskem tlačítka OK.",
+                         "Smějící se hlava", "OK"})); // the product icon beside the text is left out
     }
 
     // The folder box is named by the label above it; the options of a group
@@ -215,7 +229,8 @@ private slots:
         Form1& w = h->setup.Form1();
         QCOMPARE(ax(w.C("Text1"))->role(), QAccessible::EditableText);
         QCOMPARE(ax(w.C("Text1"))->text(QAccessible::Name), Page2);
-        QCOMPARE(ax(w.C("Text1"))->text(QAccessible::Value), QStringLiteral(R"(C:\Program Files\Valdrynix Plim\Plim\Plim_1_0)"));
+        QCOMPARE(ax(w.C("Text1"))->text(QAccessible::Value),
+                 QStringLiteral(R"(C:\Program Files\Valdrynix Plim\Plim\Plim_1_0)"));
         for (const char* option : {"Option1", "Option2"})
             QCOMPARE(ax(w.C(option))->text(QAccessible::Description), Page3);
         for (const char* option : {"optKon1", "optKon2", "optKon3"})

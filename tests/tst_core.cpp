@@ -3,8 +3,8 @@
 #include "app/translations.h"
 #include "core/control.h"
 #include "core/screen.h"
-#include "core/theme.h"
 #include "core/text.h"
+#include "core/theme.h"
 #include "fixture.h"
 
 #include <QApplication>
@@ -24,10 +24,24 @@ namespace {
 // program's screens getting in the way.
 constexpr ControlDef probeControls[] = {
     {.kind = Kind::Timer, .name = "Timer1", .interval = 100},
-    {.kind = Kind::CommandButton, .name = "Command1", .left = 150, .top = 150, .width = 1200, .height = 375, .caption = "Ano", .tabIndex = 0},
-    {.kind = Kind::Label, .name = "Label1", .left = 15.5F, .top = 30, .width = 3000, .height = 600, .caption = "a\rb\nc\r\nd"},
+    {.kind = Kind::CommandButton,
+     .name = "Command1",
+     .left = 150,
+     .top = 150,
+     .width = 1200,
+     .height = 375,
+     .caption = "Ano",
+     .tabIndex = 0},
+    {.kind = Kind::Label,
+     .name = "Label1",
+     .left = 15.5F,
+     .top = 30,
+     .width = 3000,
+     .height = 600,
+     .caption = "a\rb\nc\r\nd"},
 };
-constexpr ScreenDef probeDef{.name = "Probe", .title = "Probe", .clientWidth = 4500, .clientHeight = 3000, .controls = probeControls};
+constexpr ScreenDef probeDef{
+    .name = "Probe", .title = "Probe", .clientWidth = 4500, .clientHeight = 3000, .controls = probeControls};
 
 class Probe final : public Screen {
 public:
@@ -56,7 +70,8 @@ public:
 };
 
 constexpr ControlDef badControls[] = {{.kind = Kind::Label, .name = "Label1"}};
-constexpr ScreenDef badDef{.name = "Bad", .title = "Bad", .clientWidth = 1500, .clientHeight = 1500, .controls = badControls};
+constexpr ScreenDef badDef{
+    .name = "Bad", .title = "Bad", .clientWidth = 1500, .clientHeight = 1500, .controls = badControls};
 
 // A behaviour with one fault of naming: a handler on an event its control does
 // not raise, a handler on a missing control, or a missing control it uses.
@@ -238,7 +253,7 @@ private slots:
         Control& label = probe.C("Label1");
         label.setWidth(1234.567F);
         QCOMPARE(label.Width(), 1234.567F);
-        QCOMPARE(label.widget()->x(), 1);                        // 15.5 twips
+        QCOMPARE(label.widget()->x(), 1); // 15.5 twips
         QCOMPARE(label.widget()->width(), toPixels(15.5 + 1234.567) - 1);
         QCOMPARE(probe.C("Command1").widget()->geometry(), QRect(10, 10, 80, 25));
     }
@@ -317,7 +332,8 @@ private slots:
         Rst& rst = h->setup.Rst();
         QWidget* label = rst.C("Label1").widget();
         const QString shown = labelLines(texts::CrashReport, QFontMetricsF(label->font(), label), label->width());
-        QVERIFY2(shown.split(QLatin1Char('\n')).filter(QStringLiteral("x123456;vALdry0-NX000;H,335978/2'")).size() == 1, qPrintable(shown));
+        QVERIFY2(shown.split(QLatin1Char('\n')).filter(QStringLiteral("x123456;vALdry0-NX000;H,335978/2'")).size() == 1,
+                 qPrintable(shown));
     }
 
     // Qt's own widgets speak Czech where the translation is installed, English

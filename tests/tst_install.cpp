@@ -101,7 +101,8 @@ private slots:
         while (inst.PercentDone < 60) {
             h->advance(800);
             const Colour fore = inst.C("lblPrcnt").ForeColor();
-            QCOMPARE(inst.C("lblPrcnt").Caption(), QStringLiteral(" %1%").arg(inst.PercentDone)); // a blank before the number
+            QCOMPARE(inst.C("lblPrcnt").Caption(),
+                     QStringLiteral(" %1%").arg(inst.PercentDone)); // a blank before the number
             if (inst.PercentDone == 49) {
                 saw49 = true;
                 QCOMPARE(fore, inst.C("lblM").BackColor());
@@ -123,12 +124,18 @@ private slots:
         QTest::addColumn<double>("expected");
         QTest::addColumn<bool>("draws");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("4 falls") << 4 << 8388608U << 19.72 << true << "Zbývá ještě: 0 h  19 m  43 s  (odhad)"; // r = 0.5: -0.40, cut a hundredth lower
-        QTest::newRow("4 falls by a hundredth") << 4 << 1U << 20.12 << true << "Zbývá ještě: 0 h  20 m  7 s  (odhad)"; // r tiny: -0.01
+        QTest::newRow("4 falls") << 4 << 8388608U << 19.72 << true
+                                 << "Zbývá ještě: 0 h  19 m  43 s  (odhad)"; // r = 0.5: -0.40, cut a hundredth lower
+        QTest::newRow("4 falls by a hundredth")
+            << 4 << 1U << 20.12 << true << "Zbývá ještě: 0 h  20 m  7 s  (odhad)"; // r tiny: -0.01
         QTest::newRow("4 stays only for r = 0") << 4 << 0U << 20.13 << true << "Zbývá ještě: 0 h  20 m  8 s  (odhad)";
-        QTest::newRow("5 rises") << 5 << 8388608U << 21.02 << true << "Zbývá ještě: 0 h  21 m  1 s  (odhad)"; // r = 0.5: +0.90 in single precision, cut to 21.02
-        QTest::newRow("85 rises") << 85 << 16777215U << 21.91 << true << "Zbývá ještě: 0 h  21 m  55 s  (odhad)"; // r ~ 1: +1.79, cut to 21.91
-        QTest::newRow("rise of 0.29 loses a hundredth") << 40 << 2768241U << 20.41 << true << "Zbývá ještě: 0 h  20 m  25 s  (odhad)";
+        QTest::newRow("5 rises")
+            << 5 << 8388608U << 21.02 << true
+            << "Zbývá ještě: 0 h  21 m  1 s  (odhad)"; // r = 0.5: +0.90 in single precision, cut to 21.02
+        QTest::newRow("85 rises") << 85 << 16777215U << 21.91 << true
+                                  << "Zbývá ještě: 0 h  21 m  55 s  (odhad)"; // r ~ 1: +1.79, cut to 21.91
+        QTest::newRow("rise of 0.29 loses a hundredth")
+            << 40 << 2768241U << 20.41 << true << "Zbývá ještě: 0 h  20 m  25 s  (odhad)";
         QTest::newRow("rise of zero") << 40 << 0U << 20.13 << true << "Zbývá ještě: 0 h  20 m  8 s  (odhad)";
         QTest::newRow("86 shrinks") << 86 << 5U << 18.11 << false << "Zbývá ještě: 0 h  18 m  7 s  (odhad)";
         QTest::newRow("100 shrinks") << 100 << 5U << 18.11 << false << "Zbývá ještě: 0 h  18 m  7 s  (odhad)";
@@ -195,11 +202,14 @@ private slots:
     void inventedFileNames()
     {
         Inst& inst = h->setup.Inst();
-        const std::map<QString, int> share = {{"Bezvýznamný_soubor", 1}, {"Nezajímavý_soubor", 1}, {"Nezajímavý_modul", 1}, {"Doplňkový_modul", 1},
-                                              {"Přídavný_modul", 1}, {"Modul", 1}, {"Záložní_soubor", 1}, {"Záložní_modul", 1}, {"Doplněk", 1},
-                                              {"Quorsova_galerie", 1}, {"Zbytečný_soubor", 3}, {"Zbytečný_modul", 3}, {"Generátor_chyb", 5},
-                                              {"Soubor_k_ničemu", 2}};
-        const QRegularExpression shape(QStringLiteral("^(\\w+) (\\d{1,2})(\\.plm|\\.exe|\\.pll|\\.quo)$"), QRegularExpression::UseUnicodePropertiesOption);
+        const std::map<QString, int> share = {
+            {"Bezvýznamný_soubor", 1}, {"Nezajímavý_soubor", 1}, {"Nezajímavý_modul", 1},
+            {"Doplňkový_modul", 1},    {"Přídavný_modul", 1},    {"Modul", 1},
+            {"Záložní_soubor", 1},     {"Záložní_modul", 1},     {"Doplněk", 1},
+            {"Quorsova_galerie", 1},   {"Zbytečný_soubor", 3},   {"Zbytečný_modul", 3},
+            {"Generátor_chyb", 5},     {"Soubor_k_ničemu", 2}};
+        const QRegularExpression shape(QStringLiteral("^(\\w+) (\\d{1,2})(\\.plm|\\.exe|\\.pll|\\.quo)$"),
+                                       QRegularExpression::UseUnicodePropertiesOption);
         std::map<QString, int> names, extensions;
         QSet<int> seenNumbers;
         constexpr int Draws = 6900;
@@ -215,7 +225,8 @@ private slots:
             seenNumbers << m.captured(2).toInt();
         }
         for (const auto& [name, n] : share)
-            QVERIFY2(std::abs(names[name] - n * Draws / 23) < n * Draws / 23 / 3, qPrintable(QStringLiteral("%1: %2").arg(name).arg(names[name])));
+            QVERIFY2(std::abs(names[name] - n * Draws / 23) < n * Draws / 23 / 3,
+                     qPrintable(QStringLiteral("%1: %2").arg(name).arg(names[name])));
         QCOMPARE(extensions.size(), std::size_t(4));
         for (const auto& [extension, n] : extensions)
             QVERIFY2(std::abs(n - Draws / 4) < Draws / 4 / 5, qPrintable(extension));

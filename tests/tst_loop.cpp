@@ -47,32 +47,55 @@ private slots:
         const std::vector<Passage> passages = {
             {"launch: the splash screen", [](Harness& x) { x.setup.launch(); }, {"PreStart"}, "PreStart"},
             {"splash tick after 2000 ms: the prompt", [](Harness& x) { x.advance(2000); }, {"Start"}, "Start"},
-            {"prompt closed: the splash re-armed", [](Harness& x) { closeBox(x.setup.Start()); }, {"PreStart"}, "PreStart"},
+            {"prompt closed: the splash re-armed",
+             [](Harness& x) { closeBox(x.setup.Start()); },
+             {"PreStart"},
+             "PreStart"},
             {"2000 ms later: a new prompt", [](Harness& x) { x.advance(2000); }, {"Start"}, "Start"},
-            {"pointer onto the right answer", [](Harness& x) { QTest::mouseMove(x.setup.Start().C("Command2").widget(), {10, 10}); }, {"Start"}, "Start"},
-            {"an answer: backdrop, wizard in front", [](Harness& x) { click(x.setup.Start(), "Command2"); }, {"Background", "Form1"}, "Form1"},
+            {"pointer onto the right answer",
+             [](Harness& x) {
+                 QTest::mouseMove(x.setup.Start().C("Command2").widget(), {10, 10});
+             },
+             {"Start"},
+             "Start"},
+            {"an answer: backdrop, wizard in front",
+             [](Harness& x) { click(x.setup.Start(), "Command2"); },
+             {"Background", "Form1"},
+             "Form1"},
             {"backdrop clicked: the wizard again", backdropClicked, {"Background", "Form1"}, "Form1"},
             {"wizard Exit: refused",
              [&](Harness& x) {
                  refusal(x);
                  click(x.setup.Form1(), "cmdKonec");
              },
-             {"Background", "Form1"}, "Form1"},
+             {"Background", "Form1"},
+             "Form1"},
             {"four times Next: page 5",
              [](Harness& x) {
                  for (int i = 0; i < 4; ++i)
                      click(x.setup.Form1(), "cmdDalsi");
              },
-             {"Background", "Form1"}, "Form1"},
-            {"Next on page 5: the installation", [](Harness& x) { click(x.setup.Form1(), "cmdDalsi"); }, {"Background", "Inst"}, "Inst"},
-            {"installation closed: the wizard", [](Harness& x) { closeBox(x.setup.Inst()); }, {"Background", "Form1"}, "Form1"},
-            {"Next again: the installation anew", [](Harness& x) { click(x.setup.Form1(), "cmdDalsi"); }, {"Background", "Inst"}, "Inst"},
+             {"Background", "Form1"},
+             "Form1"},
+            {"Next on page 5: the installation",
+             [](Harness& x) { click(x.setup.Form1(), "cmdDalsi"); },
+             {"Background", "Inst"},
+             "Inst"},
+            {"installation closed: the wizard",
+             [](Harness& x) { closeBox(x.setup.Inst()); },
+             {"Background", "Form1"},
+             "Form1"},
+            {"Next again: the installation anew",
+             [](Harness& x) { click(x.setup.Form1(), "cmdDalsi"); },
+             {"Background", "Inst"},
+             "Inst"},
             {"installation Exit: refused",
              [&](Harness& x) {
                  refusal(x);
                  click(x.setup.Inst(), "Command1");
              },
-             {"Background", "Inst"}, "Inst"},
+             {"Background", "Inst"},
+             "Inst"},
             {"backdrop clicked: the installation again", backdropClicked, {"Background", "Inst"}, "Inst"},
             {"full bar, with the waste bin: completion",
              [](Harness& x) {
@@ -80,22 +103,42 @@ private slots:
                  x.boxes.expect(texts::RefusalTitle, mb::OkOnly + mb::Critical, mb::Ok);
                  untilCompleted(x);
              },
-             {"Background", "Form2"}, "Form2"},
+             {"Background", "Form2"},
+             "Form2"},
             {"backdrop clicked: the completion dialog again", backdropClicked, {"Background", "Form2"}, "Form2"},
             {"OK: the crash screen alone", [](Harness& x) { click(x.setup.Form2(), "Command1"); }, {"Rst"}, "Rst"},
-            {"crash screen clicked: the fault dialog", [](Harness& x) { clickWindow(x.setup.Rst()); }, {"Form3"}, "Form3"},
+            {"crash screen clicked: the fault dialog",
+             [](Harness& x) { clickWindow(x.setup.Rst()); },
+             {"Form3"},
+             "Form3"},
             {"fault Exit: refused",
              [&](Harness& x) {
                  refusal(x);
                  click(x.setup.Form3(), "Command2");
              },
-             {"Form3"}, "Form3"},
-            {"fault dialog closed: the completion dialog", [](Harness& x) { closeBox(x.setup.Form3()); }, {"Form2"}, "Form2"},
+             {"Form3"},
+             "Form3"},
+            {"fault dialog closed: the completion dialog",
+             [](Harness& x) { closeBox(x.setup.Form3()); },
+             {"Form2"},
+             "Form2"},
             {"OK again: the crash screen", [](Harness& x) { click(x.setup.Form2(), "Command1"); }, {"Rst"}, "Rst"},
-            {"label clicked: a new fault dialog", [](Harness& x) { click(x.setup.Rst(), "Label1"); }, {"Form3"}, "Form3"},
-            {"Znovu: the prompt, no splash", [](Harness& x) { click(x.setup.Form3(), "Command1"); }, {"Start"}, "Start"},
-            {"second answer: backdrop and the wizard on page 5", [](Harness& x) { click(x.setup.Start(), "Command1"); }, {"Background", "Form1"}, "Form1"},
-            {"Next: the installation, full", [](Harness& x) { click(x.setup.Form1(), "cmdDalsi"); }, {"Background", "Inst"}, "Inst"},
+            {"label clicked: a new fault dialog",
+             [](Harness& x) { click(x.setup.Rst(), "Label1"); },
+             {"Form3"},
+             "Form3"},
+            {"Znovu: the prompt, no splash",
+             [](Harness& x) { click(x.setup.Form3(), "Command1"); },
+             {"Start"},
+             "Start"},
+            {"second answer: backdrop and the wizard on page 5",
+             [](Harness& x) { click(x.setup.Start(), "Command1"); },
+             {"Background", "Form1"},
+             "Form1"},
+            {"Next: the installation, full",
+             [](Harness& x) { click(x.setup.Form1(), "cmdDalsi"); },
+             {"Background", "Inst"},
+             "Inst"},
             // The indicator still names the hidden completion dialog: the focus stays put.
             {"backdrop clicked on the second pass", backdropClicked, {"Background", "Inst"}, "Background"},
             {"time passes: nothing more", [](Harness& x) { x.advance(30000); }, {"Background", "Inst"}, "Background"},
@@ -105,8 +148,12 @@ private slots:
             p.act(h);
             QVERIFY2(h.boxes.unexpected.isEmpty(), p.what);
             QVERIFY2(h.boxes.expected.empty(), p.what);
-            QVERIFY2(h.visible() == p.visible, qPrintable(QStringLiteral("%1: visible %2").arg(QLatin1String(p.what), h.visible().join(QLatin1Char(',')))));
-            QVERIFY2(h.active() == QLatin1String(p.active), qPrintable(QStringLiteral("%1: active %2").arg(QLatin1String(p.what), h.active())));
+            QVERIFY2(
+                h.visible() == p.visible,
+                qPrintable(
+                    QStringLiteral("%1: visible %2").arg(QLatin1String(p.what), h.visible().join(QLatin1Char(',')))));
+            QVERIFY2(h.active() == QLatin1String(p.active),
+                     qPrintable(QStringLiteral("%1: active %2").arg(QLatin1String(p.what), h.active())));
             if (QByteArray(p.what).startsWith("second answer")) {
                 QCOMPARE(s.Form1().AktFaze, std::int16_t(5));
                 QVERIFY(s.Form1().C("cmdZpet").Enabled());

@@ -5,8 +5,8 @@
 #include "core/msgbox.h"
 #include "fixture.h"
 
-#include <QApplication>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
@@ -167,8 +167,10 @@ private slots:
         QVERIFY(seen.isValid());
         const QRect area = QGuiApplication::screenAt(monitor.center())->availableGeometry();
         const QPoint d = seen.center() - area.center();
-        QVERIFY2(std::max(std::abs(d.x()), std::abs(d.y())) <= 2,
-                 qPrintable(QStringLiteral("box at %1,%2 %3x%4").arg(seen.x()).arg(seen.y()).arg(seen.width()).arg(seen.height())));
+        QVERIFY2(
+            std::max(std::abs(d.x()), std::abs(d.y())) <= 2,
+            qPrintable(
+                QStringLiteral("box at %1,%2 %3x%4").arg(seen.x()).arg(seen.y()).arg(seen.width()).arg(seen.height())));
     }
 
 private:

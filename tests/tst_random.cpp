@@ -43,7 +43,8 @@ public:
 
     void setSeed(std::uint64_t seed)
     {
-        std::snprintf(m_seed, sizeof m_seed, "seed %llu (replay: VP_RANDOM_SEED=%llu)", static_cast<unsigned long long>(seed), static_cast<unsigned long long>(seed));
+        std::snprintf(m_seed, sizeof m_seed, "seed %llu (replay: VP_RANDOM_SEED=%llu)",
+                      static_cast<unsigned long long>(seed), static_cast<unsigned long long>(seed));
     }
     void add(long long number, const QString& text)
     {
@@ -64,7 +65,9 @@ public:
     void writeTo(int fd, int signal) const
     {
         char head[160];
-        const int n = std::snprintf(head, sizeof head, "\n*** signal %d in the random-input test, %s; the last events (the crashing one last):\n", signal, m_seed);
+        const int n = std::snprintf(
+            head, sizeof head,
+            "\n*** signal %d in the random-input test, %s; the last events (the crashing one last):\n", signal, m_seed);
         put(fd, head, static_cast<std::size_t>(std::max(n, 0)));
         for (int i = 0; i < m_count; ++i) {
             const char* line = m_lines[static_cast<std::size_t>((m_next - m_count + i + Size) % Size)].data();
@@ -181,7 +184,11 @@ struct Stats {
 
 class Driver {
 public:
-    Driver(std::uint64_t seed, long long events, Stats& stats) : m_seed(seed), m_rng(seed), m_budget(events), m_stats(stats)
+    Driver(std::uint64_t seed, long long events, Stats& stats)
+        : m_seed(seed),
+          m_rng(seed),
+          m_budget(events),
+          m_stats(stats)
     {
         trail.setSeed(seed);
         trail.clear();
@@ -240,7 +247,8 @@ private:
     {
         ++m_event;
         ++m_stats.events[kind];
-        const QString line = (m_life && m_life->boxes.open ? QStringLiteral("[in box] ") : QString()) + kind + QLatin1Char(' ') + what;
+        const QString line =
+            (m_life && m_life->boxes.open ? QStringLiteral("[in box] ") : QString()) + kind + QLatin1Char(' ') + what;
         trail.add(m_event, line);
         for (const QChar c : line)
             m_digest = (m_digest ^ c.unicode()) * 1099511628211ULL;
@@ -252,11 +260,13 @@ private:
     {
         if (!m_failure.isEmpty())
             return;
-        m_failure = QStringLiteral("seed %1, event %2 (program run %3): %4\nlast events:\n%5replay: VP_RANDOM_SEED=%1 VP_RANDOM_EVENTS=%2")
-                        .arg(m_seed)
-                        .arg(m_event)
-                        .arg(m_lives)
-                        .arg(what, trail.text());
+        m_failure =
+            QStringLiteral(
+                "seed %1, event %2 (program run %3): %4\nlast events:\n%5replay: VP_RANDOM_SEED=%1 VP_RANDOM_EVENTS=%2")
+                .arg(m_seed)
+                .arg(m_event)
+                .arg(m_lives)
+                .arg(what, trail.text());
     }
 
     void guarded(const std::function<void()>& f)
@@ -291,7 +301,8 @@ private:
     {
         QString path;
         for (QWidget* x = w; x && !x->isWindow(); x = x->parentWidget()) {
-            const QString n = x->objectName().isEmpty() ? QString::fromLatin1(x->metaObject()->className()) : x->objectName();
+            const QString n =
+                x->objectName().isEmpty() ? QString::fromLatin1(x->metaObject()->className()) : x->objectName();
             path = path.isEmpty() ? n : n + QLatin1Char('/') + path;
             if (!x->objectName().startsWith(QLatin1String("qt_")) && !x->objectName().isEmpty())
                 break;
@@ -306,7 +317,8 @@ private:
         m_life.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         // Any time of day, now and then just before midnight.
-        const double timeOfDay = chance(10) ? 86400.0 - static_cast<double>(between(1, 400)) : static_cast<double>(below(86400000)) / 1000.0;
+        const double timeOfDay =
+            chance(10) ? 86400.0 - static_cast<double>(between(1, 400)) : static_cast<double>(below(86400000)) / 1000.0;
         m_life = std::make_unique<Life>(timeOfDay);
         m_life->random.setState(static_cast<std::uint32_t>(below(0x1000000)));
         // Closes now and then, often or seldom: seldom lets an installation finish.
@@ -314,18 +326,22 @@ private:
         m_instWindow = nullptr;
         ++m_stats.lives;
         ++m_lives;
-        m_life->boxes.answer = [this](const QString& prompt, int style, const QString& title) { return answerBox(prompt, style, title); };
+        m_life->boxes.answer = [this](const QString& prompt, int style, const QString& title) {
+            return answerBox(prompt, style, title);
+        };
         m_life->setup.runtime().onNothingVisible = [this] {
             m_life->ended = true;
             ++m_stats.ends;
             if (!visibleWindows().empty())
-                fail(QStringLiteral("the program was told that nothing is visible while %1 is").arg(screenOf(visibleWindows().front())));
+                fail(QStringLiteral("the program was told that nothing is visible while %1 is")
+                         .arg(screenOf(visibleWindows().front())));
         };
-        begin(QStringLiteral("launch"), QStringLiteral("run %1 at %2 s after midnight, generator state %3, close weight %4")
-                                            .arg(m_lives)
-                                            .arg(timeOfDay, 0, 'f', 3)
-                                            .arg(m_life->random.state())
-                                            .arg(m_closeWeight));
+        begin(QStringLiteral("launch"),
+              QStringLiteral("run %1 at %2 s after midnight, generator state %3, close weight %4")
+                  .arg(m_lives)
+                  .arg(timeOfDay, 0, 'f', 3)
+                  .arg(m_life->random.state())
+                  .arg(m_closeWeight));
         guarded([this] { setup().launch(); });
     }
 
@@ -347,8 +363,10 @@ private:
         while (r >= weights[kind])
             r -= weights[kind++];
         const std::array<std::function<void()>, 10> events = {
-            [&] { mouseButtons(pick(windows)); }, [&] { mouseMove(pick(windows)); }, [&] { key(pick(windows)); }, [this] { advance(); },
-            [&] { closeBox(pick(windows)); },     [&] { activate(windows); },         [this] { deliverPending(); }, [this] { directClick(); },
+            [&] { mouseButtons(pick(windows)); }, [&] { mouseMove(pick(windows)); },
+            [&] { key(pick(windows)); },          [this] { advance(); },
+            [&] { closeBox(pick(windows)); },     [&] { activate(windows); },
+            [this] { deliverPending(); },         [this] { directClick(); },
             [this] { middleClickTextBox(); },     [this] { outsideClipboard(); }};
         events[kind]();
     }
@@ -364,9 +382,13 @@ private:
             what = QStringLiteral("nothing (no owner)");
             break;
         case 1: {
-            static const std::vector<QString> texts = {
-                QStringLiteral("Plim"), QStringLiteral("ř\r\ns\nt\r"), QStringLiteral("C:\\Windows\t\tx"), QString(),
-                QStringLiteral("\r\n\r\n"), QStringLiteral("žluťoučký kůň ").repeated(400), QString(QChar(0x25AF)) + QChar(0x2029) + QChar(0)};
+            static const std::vector<QString> texts = {QStringLiteral("Plim"),
+                                                       QStringLiteral("ř\r\ns\nt\r"),
+                                                       QStringLiteral("C:\\Windows\t\tx"),
+                                                       QString(),
+                                                       QStringLiteral("\r\n\r\n"),
+                                                       QStringLiteral("žluťoučký kůň ").repeated(400),
+                                                       QString(QChar(0x25AF)) + QChar(0x2029) + QChar(0)};
             const QString& text = pick(texts);
             data->setText(text);
             what = QStringLiteral("text of %1 characters").arg(text.size());
@@ -419,10 +441,16 @@ private:
             target = window;
         const QPoint at = target->mapFrom(window, p);
         const Qt::MouseButton button = chance(85) ? Qt::LeftButton : chance(70) ? Qt::MiddleButton : Qt::RightButton;
-        const Qt::KeyboardModifiers mods = chance(90) ? Qt::NoModifier : chance(50) ? Qt::ShiftModifier : Qt::ControlModifier;
+        const Qt::KeyboardModifiers mods = chance(90)   ? Qt::NoModifier
+                                           : chance(50) ? Qt::ShiftModifier
+                                                        : Qt::ControlModifier;
         const QString where = QStringLiteral("%1%2 %3 (%4,%5)")
-                                  .arg(mods == Qt::ShiftModifier ? QStringLiteral("Shift+") : mods == Qt::ControlModifier ? QStringLiteral("Ctrl+") : QString())
-                                  .arg(button == Qt::LeftButton ? QStringLiteral("left") : button == Qt::MiddleButton ? QStringLiteral("middle") : QStringLiteral("right"))
+                                  .arg(mods == Qt::ShiftModifier     ? QStringLiteral("Shift+")
+                                       : mods == Qt::ControlModifier ? QStringLiteral("Ctrl+")
+                                                                     : QString())
+                                  .arg(button == Qt::LeftButton     ? QStringLiteral("left")
+                                       : button == Qt::MiddleButton ? QStringLiteral("middle")
+                                                                    : QStringLiteral("right"))
                                   .arg(describe(target))
                                   .arg(at.x())
                                   .arg(at.y());
@@ -457,7 +485,13 @@ private:
             // mouse), now and then with time passing in between.
             const QPoint to = target->mapFrom(window, pointIn(window->rect().adjusted(-20, -20, 20, 20)));
             const std::int64_t held = chance(30) ? advanceLength() : -1;
-            begin(QStringLiteral("drag"), where + QStringLiteral(" to (%1,%2)%3").arg(to.x()).arg(to.y()).arg(held >= 0 ? QStringLiteral(" held %1 ms").arg(held) : QString()) + activated);
+            begin(QStringLiteral("drag"),
+                  where +
+                      QStringLiteral(" to (%1,%2)%3")
+                          .arg(to.x())
+                          .arg(to.y())
+                          .arg(held >= 0 ? QStringLiteral(" held %1 ms").arg(held) : QString()) +
+                      activated);
             if (activating)
                 activateFirst();
             if (guard)
@@ -465,7 +499,8 @@ private:
             if (guard && held >= 0)
                 m_life->clock.advance(held);
             if (guard) {
-                QMouseEvent move(QEvent::MouseMove, QPointF(to), guard->mapToGlobal(QPointF(to)), Qt::NoButton, button, mods);
+                QMouseEvent move(QEvent::MouseMove, QPointF(to), guard->mapToGlobal(QPointF(to)), Qt::NoButton, button,
+                                 mods);
                 QApplication::sendEvent(guard, &move);
             }
             if (guard)
@@ -482,11 +517,13 @@ private:
         const QPoint at = target->mapFrom(window, p);
         if (chance(80)) {
             begin(QStringLiteral("move"), QStringLiteral("%1 (%2,%3)").arg(describe(target)).arg(at.x()).arg(at.y()));
-            QMouseEvent move(QEvent::MouseMove, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(target, &move);
         } else {
             // Through the platform's pointer: it lands on whichever window is there.
-            begin(QStringLiteral("pointer"), QStringLiteral("%1 (%2,%3)").arg(describe(target)).arg(at.x()).arg(at.y()));
+            begin(QStringLiteral("pointer"),
+                  QStringLiteral("%1 (%2,%3)").arg(describe(target)).arg(at.x()).arg(at.y()));
             QTest::mouseMove(target, at);
         }
     }
@@ -500,17 +537,39 @@ private:
     void key(QWidget* window)
     {
         // Weighted by repetition: Tab, Return, Space, Ctrl+V and letters come more often.
-        static const std::vector<KeyPress> keys = {
-            {"Tab", Qt::Key_Tab}, {"Tab", Qt::Key_Tab}, {"Shift+Tab", Qt::Key_Backtab, Qt::ShiftModifier}, {"Return", Qt::Key_Return},
-            {"Return", Qt::Key_Return}, {"Enter", Qt::Key_Enter, Qt::KeypadModifier}, {"Escape", Qt::Key_Escape}, {"Space", Qt::Key_Space},
-            {"Space", Qt::Key_Space}, {"Left", Qt::Key_Left}, {"Right", Qt::Key_Right}, {"Up", Qt::Key_Up}, {"Down", Qt::Key_Down},
-            {"Home", Qt::Key_Home}, {"End", Qt::Key_End}, {"Ctrl+V", Qt::Key_V, Qt::ControlModifier}, {"Ctrl+V", Qt::Key_V, Qt::ControlModifier},
-            {"Shift+Insert", Qt::Key_Insert, Qt::ShiftModifier}, {"Ctrl+A", Qt::Key_A, Qt::ControlModifier}, {"Ctrl+Z", Qt::Key_Z, Qt::ControlModifier},
-            {"Ctrl+Shift+Z", Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier}, {"Ctrl+C", Qt::Key_C, Qt::ControlModifier},
-            {"Ctrl+X", Qt::Key_X, Qt::ControlModifier}, {"Delete", Qt::Key_Delete}, {"Backspace", Qt::Key_Backspace}, {"Backspace", Qt::Key_Backspace},
-            {"letter", Qt::Key_unknown}, {"letter", Qt::Key_unknown}, {"letter", Qt::Key_unknown}, {"Czech letter", Qt::Key_unknown},
-            {"Czech letter", Qt::Key_unknown}};
-        static const QString latin = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,-_:\\/");
+        static const std::vector<KeyPress> keys = {{"Tab", Qt::Key_Tab},
+                                                   {"Tab", Qt::Key_Tab},
+                                                   {"Shift+Tab", Qt::Key_Backtab, Qt::ShiftModifier},
+                                                   {"Return", Qt::Key_Return},
+                                                   {"Return", Qt::Key_Return},
+                                                   {"Enter", Qt::Key_Enter, Qt::KeypadModifier},
+                                                   {"Escape", Qt::Key_Escape},
+                                                   {"Space", Qt::Key_Space},
+                                                   {"Space", Qt::Key_Space},
+                                                   {"Left", Qt::Key_Left},
+                                                   {"Right", Qt::Key_Right},
+                                                   {"Up", Qt::Key_Up},
+                                                   {"Down", Qt::Key_Down},
+                                                   {"Home", Qt::Key_Home},
+                                                   {"End", Qt::Key_End},
+                                                   {"Ctrl+V", Qt::Key_V, Qt::ControlModifier},
+                                                   {"Ctrl+V", Qt::Key_V, Qt::ControlModifier},
+                                                   {"Shift+Insert", Qt::Key_Insert, Qt::ShiftModifier},
+                                                   {"Ctrl+A", Qt::Key_A, Qt::ControlModifier},
+                                                   {"Ctrl+Z", Qt::Key_Z, Qt::ControlModifier},
+                                                   {"Ctrl+Shift+Z", Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier},
+                                                   {"Ctrl+C", Qt::Key_C, Qt::ControlModifier},
+                                                   {"Ctrl+X", Qt::Key_X, Qt::ControlModifier},
+                                                   {"Delete", Qt::Key_Delete},
+                                                   {"Backspace", Qt::Key_Backspace},
+                                                   {"Backspace", Qt::Key_Backspace},
+                                                   {"letter", Qt::Key_unknown},
+                                                   {"letter", Qt::Key_unknown},
+                                                   {"letter", Qt::Key_unknown},
+                                                   {"Czech letter", Qt::Key_unknown},
+                                                   {"Czech letter", Qt::Key_unknown}};
+        static const QString latin =
+            QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,-_:\\/");
         static const QString czech = QStringLiteral("áčďéěíňóřšťúůýžÁČĎÉĚÍŇÓŘŠŤÚŮÝŽ");
 
         // The keyboard goes to the window's focused control while that can
@@ -526,7 +585,9 @@ private:
             begin(QStringLiteral("key"), QStringLiteral("%1 to %2").arg(c).arg(describe(target)));
             const QChar upper = c.toUpper();
             const auto code = static_cast<Qt::Key>(upper.unicode());
-            const Qt::KeyboardModifiers mods = c != upper ? Qt::NoModifier : c.isLetter() ? Qt::ShiftModifier : Qt::NoModifier;
+            const Qt::KeyboardModifiers mods = c != upper     ? Qt::NoModifier
+                                               : c.isLetter() ? Qt::ShiftModifier
+                                                              : Qt::NoModifier;
             QTest::sendKeyEvent(QTest::Press, guard, code, QString(c), mods);
             if (guard)
                 QTest::sendKeyEvent(QTest::Release, guard, code, QString(c), mods);
@@ -593,7 +654,9 @@ private:
         }
         const bool click = target == backdrop.window() && chance(50);
         const QPoint at = pointIn(target->rect());
-        begin(QStringLiteral("activate"), describe(target) + (click ? QStringLiteral(" by a click at (%1,%2)").arg(at.x()).arg(at.y()) : QString()));
+        begin(QStringLiteral("activate"),
+              describe(target) +
+                  (click ? QStringLiteral(" by a click at (%1,%2)").arg(at.x()).arg(at.y()) : QString()));
         QPointer<QWidget> guard(target);
         QEvent activateEvent(QEvent::WindowActivate);
         QApplication::sendEvent(target, &activateEvent);
@@ -654,7 +717,8 @@ private:
             return mouseMove(pick(visibleWindows()));
         QWidget* target = pick(boxes);
         const QPoint at = pointIn(target->rect());
-        begin(QStringLiteral("middle click"), QStringLiteral("%1 (%2,%3)").arg(describe(target)).arg(at.x()).arg(at.y()));
+        begin(QStringLiteral("middle click"),
+              QStringLiteral("%1 (%2,%3)").arg(describe(target)).arg(at.x()).arg(at.y()));
         QTest::mouseClick(target, Qt::MiddleButton, {}, at);
     }
 
@@ -683,7 +747,11 @@ private:
             answers = {{"Ano", mb::Yes}, {"Ne", mb::No}, {"Return", mb::Yes}};
             break;
         case mb::RetryCancel:
-            answers = {{"Opakovat", mb::Retry}, {"Storno", mb::Cancel}, {"Return", mb::Retry}, {"Escape", mb::Cancel}, {"close box", mb::Cancel}};
+            answers = {{"Opakovat", mb::Retry},
+                       {"Storno", mb::Cancel},
+                       {"Return", mb::Retry},
+                       {"Escape", mb::Cancel},
+                       {"close box", mb::Cancel}};
             break;
         default:
             fail(QStringLiteral("box \"%1\" with buttons of unknown style %2").arg(title).arg(style));
@@ -702,7 +770,8 @@ private:
                 check(true);
         }
         const Answer& a = pick(answers);
-        begin(QStringLiteral("answer"), QStringLiteral("\"%1\" style %2: %3").arg(title).arg(style).arg(QLatin1String(a.how)));
+        begin(QStringLiteral("answer"),
+              QStringLiteral("\"%1\" style %2: %3").arg(title).arg(style).arg(QLatin1String(a.how)));
         ++m_stats.answers[title + QStringLiteral(": ") + QLatin1String(a.how)];
         return a.result;
     }
@@ -779,7 +848,8 @@ private:
             if (!frame)
                 return fail(QStringLiteral("the wizard has no %1").arg(QString::fromStdString(name)));
             if (frame->Visible() == frame->widget()->isHidden())
-                return fail(QStringLiteral("the wizard's %1 is shown other than its Visible says").arg(QString::fromStdString(name)));
+                return fail(QStringLiteral("the wizard's %1 is shown other than its Visible says")
+                                .arg(QString::fromStdString(name)));
             if (frame->Visible()) {
                 ++shown;
                 pages += QString::number(f);
@@ -804,10 +874,14 @@ private:
         const Control* c2 = s.findControl("Command2");
         const QSet<QString> captions = {c1->Caption(), c2->Caption()};
         if (captions != QSet<QString>{QStringLiteral("Ano"), QStringLiteral("Ne")})
-            return fail(QStringLiteral("the welcome prompt's answers read \"%1\" and \"%2\"").arg(c1->Caption(), c2->Caption()));
+            return fail(QStringLiteral("the welcome prompt's answers read \"%1\" and \"%2\"")
+                            .arg(c1->Caption(), c2->Caption()));
         for (const Control* c : {c1, c2})
             if (static_cast<QPushButton*>(c->widget())->text() != c->Caption())
-                return fail(QStringLiteral("the prompt's %1 shows \"%2\" for \"%3\"").arg(QString::fromUtf8(c->def().name.data(), static_cast<qsizetype>(c->def().name.size())), static_cast<QPushButton*>(c->widget())->text(), c->Caption()));
+                return fail(
+                    QStringLiteral("the prompt's %1 shows \"%2\" for \"%3\"")
+                        .arg(QString::fromUtf8(c->def().name.data(), static_cast<qsizetype>(c->def().name.size())),
+                             static_cast<QPushButton*>(c->widget())->text(), c->Caption()));
     }
 
     void checkInstallation()
@@ -831,13 +905,14 @@ private:
             return fail(QStringLiteral("the installation shows \"%1\" for its percentage").arg(caption));
         const int pixels = fill->widget()->width();
         if (fill->Width() < m_lastFill || pixels < m_lastPixels || percent < m_lastPercent)
-            return fail(QStringLiteral("the installation went back from %1 % (bar %2 twips, %3 px) to %4 % (%5 twips, %6 px)")
-                            .arg(m_lastPercent)
-                            .arg(double(m_lastFill))
-                            .arg(m_lastPixels)
-                            .arg(percent)
-                            .arg(double(fill->Width()))
-                            .arg(pixels));
+            return fail(
+                QStringLiteral("the installation went back from %1 % (bar %2 twips, %3 px) to %4 % (%5 twips, %6 px)")
+                    .arg(m_lastPercent)
+                    .arg(double(m_lastFill))
+                    .arg(m_lastPixels)
+                    .arg(percent)
+                    .arg(double(fill->Width()))
+                    .arg(pixels));
         if (percent > 100)
             return fail(QStringLiteral("the installation shows %1 %").arg(percent));
         if (percent == 100 && m_lastPercent < 100)
@@ -927,9 +1002,12 @@ private slots:
             Driver driver(seed, perSeed, all);
             driver.run();
             QVERIFY2(driver.failure().isEmpty(), qPrintable(driver.failure()));
-            qInfo("seed %llu: %lld events in %lld ms, digest %016llx; so far %d program runs (%d ended), %d full bars, %d boxes answered, %d events with a box open",
-                  static_cast<unsigned long long>(seed), driver.events(), timer.elapsed() - started, static_cast<unsigned long long>(driver.digest()), all.lives,
-                  all.ends, all.completions, static_cast<int>(std::accumulate(all.answers.begin(), all.answers.end(), 0LL, [](long long n, const auto& a) { return n + a.second; })),
+            qInfo("seed %llu: %lld events in %lld ms, digest %016llx; so far %d program runs (%d ended), %d full bars, "
+                  "%d boxes answered, %d events with a box open",
+                  static_cast<unsigned long long>(seed), driver.events(), timer.elapsed() - started,
+                  static_cast<unsigned long long>(driver.digest()), all.lives, all.ends, all.completions,
+                  static_cast<int>(std::accumulate(all.answers.begin(), all.answers.end(), 0LL,
+                                                   [](long long n, const auto& a) { return n + a.second; })),
                   all.innerEvents);
             ran += driver.events();
         }
@@ -952,8 +1030,11 @@ private slots:
             QCOMPARE(all.pagesSeen, (QSet<int>{1, 2, 3, 4, 5}));
             QVERIFY(all.completions > 0);
             QVERIFY(all.ends > 0);
-            for (const QString& title : {test::texts::BusyTitle, test::texts::Application, test::texts::WarningTitle, test::texts::RefusalTitle}) {
-                const bool shown = std::any_of(all.answers.begin(), all.answers.end(), [&](const auto& a) { return a.first.startsWith(title + QLatin1Char(':')); });
+            for (const QString& title : {test::texts::BusyTitle, test::texts::Application, test::texts::WarningTitle,
+                                         test::texts::RefusalTitle}) {
+                const bool shown = std::any_of(all.answers.begin(), all.answers.end(), [&](const auto& a) {
+                    return a.first.startsWith(title + QLatin1Char(':'));
+                });
                 QVERIFY2(shown, qPrintable(title));
             }
         }

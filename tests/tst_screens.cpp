@@ -10,11 +10,11 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPainter>
-#include <QSet>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSet>
 
 using namespace vp;
 using namespace vp::test;
@@ -43,7 +43,9 @@ const Text Texts[] = {
     {StartDef, "", -1, "Vítá vás aplikace Valdrynix Plim"},
     {StartDef, "Command2", -1, "Ne"},
     {StartDef, "Command1", -1, "Ano"},
-    {StartDef, "Label1", -1, "Chcete na váš počítač nainstalovat aplikaci Valdrynix Plim 1.0.? (Varování: Při případných potížích se obraťte na vašeho distributora softwaru, ale ten vám s tím nejspíš neporadí, takže máte smůlu)"},
+    {StartDef, "Label1", -1,
+     "Chcete na váš počítač nainstalovat aplikaci Valdrynix Plim 1.0.? (Varování: Při případných potížích se obraťte "
+     "na vašeho distributora softwaru, ale ten vám s tím nejspíš neporadí, takže máte smůlu)"},
     {BackgroundDef, "", -1, "Form2"},
     {Form1Def, "", -1, "Instalace"},
     {Form1Def, "lblGoToIns", -1, "Stisknutím tlačítka 'Další' začněte s instalací. Přejeme vám hodně trpělivosti."},
@@ -58,7 +60,9 @@ const Text Texts[] = {
     {Form1Def, "cmdZProch", -1, "Procházet"},
     {Form1Def, "Text1", -1, "C:\\Program Files\\Valdrynix Plim\\Plim\\Plim_1_0"},
     {Form1Def, "cptF2", -1, "Specifikujte, do jaké složky chcete aplikaci nainstalovat."},
-    {Form1Def, "cptF1", -1, "Gratulujeme vám! Rozhodli jste se nainstalovat na svůj počítač aplikaci Valdrynix Plim 1.0. Pro pokračování stiskněte tlačítko 'Další'."},
+    {Form1Def, "cptF1", -1,
+     "Gratulujeme vám! Rozhodli jste se nainstalovat na svůj počítač aplikaci Valdrynix Plim 1.0. Pro pokračování "
+     "stiskněte tlačítko 'Další'."},
     {Form1Def, "cmdKonec", -1, "Konec"},
     {Form1Def, "cmdDalsi", -1, "Další  >>"},
     {Form1Def, "cmdZpet", -1, "<<  Zpět"},
@@ -70,7 +74,8 @@ const Text Texts[] = {
     {InstDef, "lblZbyva", -1, "..."},
     {Form2Def, "", -1, "Instalace Valdrynix Plim 1.0."},
     {Form2Def, "Command1", -1, "OK"},
-    {Form2Def, "Label1", -1, "Proces instalace aplikace Valdrynix Plim 1.0.byl dokončen. Potvrďte stiskem tlačítka OK."},
+    {Form2Def, "Label1", -1,
+     "Proces instalace aplikace Valdrynix Plim 1.0.byl dokončen. Potvrďte stiskem tlačítka OK."},
     {RstDef, "", -1, "Form2"},
     {Form3Def, "", -1, "Chyba"},
     {Form3Def, "Command2", -1, "Konec"},
@@ -174,7 +179,8 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("text");
         for (const Text& t : Texts)
-            QTest::addRow("%s %s %d", t.def().name.data(), t.control, t.index) << &t.def() << QString::fromUtf8(t.control) << t.index << QString::fromUtf8(t.text);
+            QTest::addRow("%s %s %d", t.def().name.data(), t.control, t.index)
+                << &t.def() << QString::fromUtf8(t.control) << t.index << QString::fromUtf8(t.text);
     }
     void textsToTheLetter()
     {
@@ -200,9 +206,12 @@ private slots:
     void noTextOutsideTheTable()
     {
         int captions = 0;
-        for (const ScreenDef* d : {&PreStartDef(), &StartDef(), &BackgroundDef(), &Form1Def(), &InstDef(), &Form2Def(), &RstDef(), &Form3Def(), &ImageBankDef()})
-            captions += static_cast<int>(std::count_if(d->controls.begin(), d->controls.end(), [](const ControlDef& c) { return !c.caption.empty(); }));
-        QCOMPARE(captions, static_cast<int>(std::count_if(std::begin(Texts), std::end(Texts), [](const Text& t) { return *t.control != 0; })));
+        for (const ScreenDef* d : {&PreStartDef(), &StartDef(), &BackgroundDef(), &Form1Def(), &InstDef(), &Form2Def(),
+                                   &RstDef(), &Form3Def(), &ImageBankDef()})
+            captions += static_cast<int>(std::count_if(d->controls.begin(), d->controls.end(),
+                                                       [](const ControlDef& c) { return !c.caption.empty(); }));
+        QCOMPARE(captions, static_cast<int>(std::count_if(std::begin(Texts), std::end(Texts),
+                                                          [](const Text& t) { return *t.control != 0; })));
     }
 
     void installationScreenLayers()
@@ -280,8 +289,8 @@ private slots:
                 chain << it->objectName();
             it = it->nextInFocusChain();
         } while (it != start);
-        QCOMPARE(chain, QStringList({"cmdZpet", "cmdDalsi", "cmdKonec", "Text1", "cmdZProch", "txtPodminky", "Option1", "Option2",
-                                     "optKon1", "optKon2", "optKon3", "txtKonf"}));
+        QCOMPARE(chain, QStringList({"cmdZpet", "cmdDalsi", "cmdKonec", "Text1", "cmdZProch", "txtPodminky", "Option1",
+                                     "Option2", "optKon1", "optKon2", "optKon3", "txtKonf"}));
         QCOMPARE(h->setup.Form3().C("Command1").widget()->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
         h->setup.Form3().Show();
         QCOMPARE(h->setup.Form3().window()->focusWidget(), h->setup.Form3().C("Command1").widget());
@@ -306,13 +315,16 @@ private slots:
         QCOMPARE(pixmapOf(PictureId::BackdropGradient).size(), QSize(1600, 600));
         QCOMPARE(pixmapOf(PictureId::HeadCutout).size(), QSize(47, 53));
         QVERIFY(pixmapOf(PictureId::HeadCutout).hasAlpha());
-        for (PictureId id : {PictureId::ProductIcon, PictureId::FolderIcon, PictureId::ComputerIcon, PictureId::ArrowCursor})
+        for (PictureId id :
+             {PictureId::ProductIcon, PictureId::FolderIcon, PictureId::ComputerIcon, PictureId::ArrowCursor})
             QCOMPARE(pixmapOf(id).size(), QSize(32, 32));
         QVERIFY(iconOf(PictureId::FolderIcon).availableSizes().contains(QSize(16, 16)));
         // The inverted portrait is the upright one upside down, not mirrored sideways.
         const QImage up = pixmapOf(PictureId::Portrait).toImage();
         const QImage down = pixmapOf(PictureId::PortraitInverted).toImage();
-        auto near = [](QRgb a, QRgb b) { return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) < 40; };
+        auto near = [](QRgb a, QRgb b) {
+            return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) < 40;
+        };
         int matches = 0;
         for (int y = 0; y < 129; y += 8)
             for (int x = 0; x < 165; x += 8)
@@ -343,7 +355,8 @@ private slots:
         QFETCH(bool, photograph);
         Screen install(h->setup.runtime(), InstDef());
         Screen wizard(h->setup.runtime(), Form1Def());
-        QWidget* w = control == QLatin1String("portrait") ? wizard.C("Image1").widget() : install.C(control.toStdString()).widget();
+        QWidget* w = control == QLatin1String("portrait") ? wizard.C("Image1").widget()
+                                                          : install.C(control.toStdString()).widget();
         w->setVisible(true);
         const auto coloursOf = [&](const QPixmap& source, QSize size, qreal dpr) {
             QPixmap target(size * dpr);
@@ -361,13 +374,19 @@ private slots:
             return static_cast<int>(colours.size());
         };
         const int drawn = coloursOf(QPixmap(), w->size(), ratio);
-        const int own = coloursOf(pixmapOf(control == QLatin1String("Image1") ? PictureId::FolderIcon : control == QLatin1String("imgR") ? PictureId::ComputerIcon : control == QLatin1String("hlava") ? PictureId::HeadCutout : PictureId::Portrait), QSize(200, 200), 1.0);
+        const int own = coloursOf(pixmapOf(control == QLatin1String("Image1")  ? PictureId::FolderIcon
+                                           : control == QLatin1String("imgR")  ? PictureId::ComputerIcon
+                                           : control == QLatin1String("hlava") ? PictureId::HeadCutout
+                                                                               : PictureId::Portrait),
+                                  QSize(200, 200), 1.0);
         if (control == QLatin1String("Image1"))
             QCOMPARE(drawn, 6);
         if (photograph)
-            QVERIFY2(drawn > own, qPrintable(QStringLiteral("%1 colours drawn, %2 in the picture").arg(drawn).arg(own)));
+            QVERIFY2(drawn > own,
+                     qPrintable(QStringLiteral("%1 colours drawn, %2 in the picture").arg(drawn).arg(own)));
         else
-            QVERIFY2(drawn <= own, qPrintable(QStringLiteral("%1 colours drawn, %2 in the picture").arg(drawn).arg(own)));
+            QVERIFY2(drawn <= own,
+                     qPrintable(QStringLiteral("%1 colours drawn, %2 in the picture").arg(drawn).arg(own)));
     }
 
 private:

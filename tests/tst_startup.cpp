@@ -18,7 +18,8 @@ void hover(Screen& s, const char* name, QPoint at = {20, 10})
     QWidget* w = s.C(name).widget();
     QTest::mouseMove(w, at);
     // A second movement within the same button must run the handler again too.
-    QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(3, 1)), w->mapToGlobal(QPointF(at + QPoint(3, 1))), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(3, 1)), w->mapToGlobal(QPointF(at + QPoint(3, 1))),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(w, &move);
 }
 

@@ -21,7 +21,9 @@ public:
     using vp::MessageBoxes::MsgBox;
     int MsgBox(const QString&, int style, const QString&) override
     {
-        return (style & 0xF) == vp::mb::RetryCancel ? vp::mb::Cancel : (style & 0xF) == vp::mb::YesNo ? vp::mb::No : vp::mb::Ok;
+        return (style & 0xF) == vp::mb::RetryCancel ? vp::mb::Cancel
+               : (style & 0xF) == vp::mb::YesNo     ? vp::mb::No
+                                                    : vp::mb::Ok;
     }
 };
 

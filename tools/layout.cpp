@@ -54,8 +54,8 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QJsonObject all;
-    for (const vp::ScreenDef* def : {&vp::PreStartDef(), &vp::StartDef(), &vp::BackgroundDef(), &vp::Form1Def(), &vp::InstDef(),
-                                     &vp::Form2Def(), &vp::RstDef(), &vp::Form3Def()})
+    for (const vp::ScreenDef* def : {&vp::PreStartDef(), &vp::StartDef(), &vp::BackgroundDef(), &vp::Form1Def(),
+                                     &vp::InstDef(), &vp::Form2Def(), &vp::RstDef(), &vp::Form3Def()})
         all[QString::fromUtf8(def->name.data(), static_cast<qsizetype>(def->name.size()))] = screen(*def);
     std::fputs(QJsonDocument(all).toJson(QJsonDocument::Indented).constData(), stdout);
     return 0;

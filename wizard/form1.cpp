@@ -13,24 +13,32 @@ namespace {
 const QString Filler = QStringLiteral("Blabla bla bla. Bla blabla.");
 constexpr int FillerRepeats = 40;
 
-QString LicenceHeading() { return QStringLiteral("Podmínky využívání aplikace Valdrynix Plim 1.0.") + QString(54, QLatin1Char(' ')); }
+QString LicenceHeading()
+{
+    return QStringLiteral("Podmínky využívání aplikace Valdrynix Plim 1.0.") + QString(54, QLatin1Char(' '));
+}
 
 QString BusyPrompt()
 {
-    return QStringLiteral("Bohužel systém je zaneprázdněn a vzhledem ke kritickému protokolu AH45.2L!!!K_fň47/52.P.L.I.M-82 "
-                          "nedovoluje otevření požadovaného dialogového okna. Stiskněte 'Storno' nebo počkejte a akci opakujte později.");
+    return QStringLiteral(
+        "Bohužel systém je zaneprázdněn a vzhledem ke kritickému protokolu AH45.2L!!!K_fň47/52.P.L.I.M-82 "
+        "nedovoluje otevření požadovaného dialogového okna. Stiskněte 'Storno' nebo počkejte a akci opakujte později.");
 }
 
 QString ConfigurationText(int option)
 {
     static const std::array<QString, 3> texts = {
-        QStringLiteral("Minimální konfigurace - vhodná pro začátečníky. Nejjednodušší ovládání. Obsahuje speciální soubory "
-                       "nápovědy a z toho důvodu má obzvláště vysoké nároky na volné místo na disku (ze všech konfigurací nejvyšší)."),
-        QStringLiteral("Standartní konfigurace - obsahuje oproti Profesionální konfiguraci zvláštní pluginy pro pohodlnější "
-                       "ovládání a zároveň proti minimální konfiguraci je rozsáhlejší. Z těchto důvodu zabírá ze všech tří "
-                       "možností na disku nejvíce místa."),
-        QStringLiteral("Profesionální konfigurace - má maximální nároky na diskové místo a proto zabírá více paměti než obě "
-                       "dvě zbylé konfigurace dohromady."),
+        QStringLiteral(
+            "Minimální konfigurace - vhodná pro začátečníky. Nejjednodušší ovládání. Obsahuje speciální soubory "
+            "nápovědy a z toho důvodu má obzvláště vysoké nároky na volné místo na disku (ze všech konfigurací "
+            "nejvyšší)."),
+        QStringLiteral(
+            "Standartní konfigurace - obsahuje oproti Profesionální konfiguraci zvláštní pluginy pro pohodlnější "
+            "ovládání a zároveň proti minimální konfiguraci je rozsáhlejší. Z těchto důvodu zabírá ze všech tří "
+            "možností na disku nejvíce místa."),
+        QStringLiteral(
+            "Profesionální konfigurace - má maximální nároky na diskové místo a proto zabírá více paměti než obě "
+            "dvě zbylé konfigurace dohromady."),
     };
     return texts.at(static_cast<std::size_t>(option - 1));
 }

@@ -28,7 +28,8 @@ public:
 
 private:
     Program& program;
-    std::array<ControlRef, 5> Frames{{{*this, "Frame1"}, {*this, "Frame2"}, {*this, "Frame3"}, {*this, "Frame4"}, {*this, "Frame5"}}};
+    std::array<ControlRef, 5> Frames{
+        {{*this, "Frame1"}, {*this, "Frame2"}, {*this, "Frame3"}, {*this, "Frame4"}, {*this, "Frame5"}}};
     ControlRef cmdZpet{*this, "cmdZpet"};
     ControlRef cmdDalsi{*this, "cmdDalsi"};
     ControlRef txtPodminky{*this, "txtPodminky"};

@@ -6,8 +6,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
-#include <QTimer>
 #include <QScreen>
+#include <QTimer>
 #include <qpa/qplatformscreen.h>
 #include <xcb/xcb.h>
 
@@ -27,7 +27,8 @@ xcb_connection_t* x11()
 
 xcb_atom_t atom(const char* name)
 {
-    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(x11(), xcb_intern_atom(x11(), 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+        x11(), xcb_intern_atom(x11(), 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
     const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(r);
     return a;
@@ -36,7 +37,8 @@ xcb_atom_t atom(const char* name)
 std::vector<xcb_atom_t> atomList(xcb_window_t w, const char* property)
 {
     std::vector<xcb_atom_t> atoms;
-    if (auto* r = xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, w, atom(property), XCB_ATOM_ATOM, 0, 1024), nullptr)) {
+    if (auto* r = xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, w, atom(property), XCB_ATOM_ATOM, 0, 1024),
+                                         nullptr)) {
         const auto* a = static_cast<const xcb_atom_t*>(xcb_get_property_value(r));
         atoms.assign(a, a + xcb_get_property_value_length(r) / 4);
         std::free(r);
@@ -96,7 +98,8 @@ QRect frameOf(Screen& s)
         r = QRect(t->dst_x, t->dst_y, g->width, g->height);
     std::free(g);
     std::free(t);
-    if (auto* e = xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, w, atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4), nullptr)) {
+    if (auto* e = xcb_get_property_reply(
+            x11(), xcb_get_property(x11(), 0, w, atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4), nullptr)) {
         if (e->format == 32 && xcb_get_property_value_length(e) == 16) {
             const auto* m = static_cast<const std::uint32_t*>(xcb_get_property_value(e));
             r.adjust(-static_cast<int>(m[0]), -static_cast<int>(m[2]), static_cast<int>(m[1]), static_cast<int>(m[3]));
@@ -123,7 +126,8 @@ QRect clientOf(Screen& s)
 
 bool framed(Screen& s)
 {
-    auto* e = xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, idOf(s), atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4), nullptr);
+    auto* e = xcb_get_property_reply(
+        x11(), xcb_get_property(x11(), 0, idOf(s), atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4), nullptr);
     const bool known = e && e->format == 32 && xcb_get_property_value_length(e) == 16;
     std::free(e);
     return known;
@@ -133,7 +137,8 @@ std::vector<xcb_window_t> windowList(const char* property)
 {
     std::vector<xcb_window_t> list;
     const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(x11())).data;
-    if (auto* r = xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, scr->root, atom(property), XCB_ATOM_WINDOW, 0, 256), nullptr)) {
+    if (auto* r = xcb_get_property_reply(
+            x11(), xcb_get_property(x11(), 0, scr->root, atom(property), XCB_ATOM_WINDOW, 0, 256), nullptr)) {
         const auto* a = static_cast<const xcb_window_t*>(xcb_get_property_value(r));
         list.assign(a, a + xcb_get_property_value_length(r) / 4);
         std::free(r);
@@ -167,7 +172,11 @@ bool supports(const char* name)
 xcb_window_t topLevelAt(QPoint p)
 {
     const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(x11())).data;
-    auto* t = xcb_translate_coordinates_reply(x11(), xcb_translate_coordinates(x11(), scr->root, scr->root, static_cast<std::int16_t>(p.x()), static_cast<std::int16_t>(p.y())), nullptr);
+    auto* t = xcb_translate_coordinates_reply(x11(),
+                                              xcb_translate_coordinates(x11(), scr->root, scr->root,
+                                                                        static_cast<std::int16_t>(p.x()),
+                                                                        static_cast<std::int16_t>(p.y())),
+                                              nullptr);
     const xcb_window_t w = t ? t->child : xcb_window_t(XCB_WINDOW_NONE);
     std::free(t);
     return w;
@@ -189,7 +198,10 @@ xcb_window_t topLevelOf(Screen& s)
     }
 }
 
-QString rectText(const QRect& r) { return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
+QString rectText(const QRect& r)
+{
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
 
 // A panel along the bottom edge (KDE's) or the top (GNOME's top bar), as a
 // desktop has one: the window manager takes its height off the work area.
@@ -201,15 +213,17 @@ public:
         const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
         m_id = xcb_generate_id(c);
         const int top = atTop ? 0 : scr->height_in_pixels - height;
-        xcb_create_window(c, XCB_COPY_FROM_PARENT, m_id, scr->root, 0, static_cast<std::int16_t>(top), scr->width_in_pixels,
-                          static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, scr->root_visual, 0, nullptr);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, m_id, scr->root, 0, static_cast<std::int16_t>(top),
+                          scr->width_in_pixels, static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          scr->root_visual, 0, nullptr);
         const xcb_atom_t dock = atom("_NET_WM_WINDOW_TYPE_DOCK");
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_id, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &dock);
         const auto h = static_cast<std::uint32_t>(height), right = scr->width_in_pixels - 1u;
         const std::uint32_t bottomStrut[12] = {0, 0, 0, h, 0, 0, 0, 0, 0, 0, 0, right};
         const std::uint32_t topStrut[12] = {0, 0, h, 0, 0, 0, 0, 0, 0, right, 0, 0};
         const std::uint32_t* strut = atTop ? topStrut : bottomStrut;
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_id, atom("_NET_WM_STRUT_PARTIAL"), XCB_ATOM_CARDINAL, 32, 12, strut);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_id, atom("_NET_WM_STRUT_PARTIAL"), XCB_ATOM_CARDINAL, 32, 12,
+                            strut);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_id, atom("_NET_WM_STRUT"), XCB_ATOM_CARDINAL, 32, 4, strut);
         xcb_map_window(c, m_id);
         xcb_flush(c);
@@ -253,7 +267,9 @@ private slots:
             QVERIFY2(QTest::qWaitFor([&] { return managed(screen); }, 5000), when);
             QVERIFY2(skipsTaskbar(screen), when);
         };
-        const auto gone = [&](Screen& screen, const char* when) { QVERIFY2(QTest::qWaitFor([&] { return withdrawn(screen); }, 5000), when); };
+        const auto gone = [&](Screen& screen, const char* when) {
+            QVERIFY2(QTest::qWaitFor([&] { return withdrawn(screen); }, 5000), when);
+        };
 
         if (!supports("_NET_WM_STATE_SKIP_TASKBAR"))
             QSKIP("this window manager keeps no taskbar (sway)");
@@ -300,7 +316,8 @@ private slots:
         if (!supports("_NET_WORKAREA"))
             QSKIP("this window manager leaves no room for panels (sway)");
         Panel panel(40);
-        QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != screen->geometry(); }, 5000), "the panel changes the work area");
+        QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != screen->geometry(); }, 5000),
+                 "the panel changes the work area");
 
         const auto offCentre = [&](const QRect& r) {
             const QPoint d = r.center() - whole.center();
@@ -311,17 +328,21 @@ private slots:
             // made it active (kwin sets up its frame in that time, at 0,0).
             QVERIFY2(QTest::qWaitFor([&] { return managed(w) && framed(w) && isActive(w); }, 5000), name);
             const QRect first = clientOf(w);
-            QVERIFY2(offCentre(frameOf(w)) <= 2, qPrintable(QStringLiteral("%1 frame at %2").arg(QLatin1String(name), rectText(frameOf(w)))));
+            QVERIFY2(offCentre(frameOf(w)) <= 2,
+                     qPrintable(QStringLiteral("%1 frame at %2").arg(QLatin1String(name), rectText(frameOf(w)))));
             for (int i = 0; i < 20; ++i) {
                 QTest::qWait(25);
-                QVERIFY2(clientOf(w) == first, qPrintable(QStringLiteral("%1 first at %2, then at %3").arg(QLatin1String(name), rectText(first), rectText(clientOf(w)))));
+                QVERIFY2(clientOf(w) == first,
+                         qPrintable(QStringLiteral("%1 first at %2, then at %3")
+                                        .arg(QLatin1String(name), rectText(first), rectText(clientOf(w)))));
             }
         };
 
         Setup& s = h->setup;
         s.launch();
         QVERIFY(QTest::qWaitFor([&] { return managed(s.PreStart()) && isActive(s.PreStart()); }, 5000));
-        QVERIFY2(offCentre(frameOf(s.PreStart())) <= 1, qPrintable(QStringLiteral("splash at %1").arg(rectText(frameOf(s.PreStart())))));
+        QVERIFY2(offCentre(frameOf(s.PreStart())) <= 1,
+                 qPrintable(QStringLiteral("splash at %1").arg(rectText(frameOf(s.PreStart())))));
 
         h->advance(2000);
         landsCentred(s.Start(), "prompt");
@@ -343,7 +364,8 @@ private slots:
         if (!supports("_NET_WORKAREA"))
             QSKIP("this window manager leaves no room for panels (sway)");
         Panel panel(32, true);
-        QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != screen->geometry(); }, 5000), "the panel changes the work area");
+        QVERIFY2(QTest::qWaitFor([&] { return screen->availableGeometry() != screen->geometry(); }, 5000),
+                 "the panel changes the work area");
 
         Setup& s = h->setup;
         const auto fills = [&](Screen& w, const char* name) {
@@ -351,9 +373,16 @@ private slots:
                      qPrintable(QStringLiteral("%1 at %2").arg(QLatin1String(name), rectText(frameOf(w)))));
         };
         const auto inFront = [&](Screen& dialog, const char* name) {
-            QVERIFY2(QTest::qWaitFor([&] { return managed(dialog) && isActive(dialog) && stackingIndex(dialog) > stackingIndex(s.Background()); }, 5000), name);
+            QVERIFY2(QTest::qWaitFor(
+                         [&] {
+                             return managed(dialog) && isActive(dialog) &&
+                                    stackingIndex(dialog) > stackingIndex(s.Background());
+                         },
+                         5000),
+                     name);
             QTest::qWait(400);
-            QVERIFY2(isActive(dialog) && stackingIndex(dialog) > stackingIndex(s.Background()), qPrintable(QStringLiteral("%1, a moment later").arg(QLatin1String(name))));
+            QVERIFY2(isActive(dialog) && stackingIndex(dialog) > stackingIndex(s.Background()),
+                     qPrintable(QStringLiteral("%1, a moment later").arg(QLatin1String(name))));
         };
 
         s.launch();
@@ -374,8 +403,9 @@ private slots:
         // Nothing of the desktop lies over it, not even in a corner (kwin's
         // top-left hot corner took a click at 20,20), nor over the panel.
         for (const QPoint p : {QPoint(20, 20), QPoint(whole.width() / 2, 10), QPoint(whole.width() - 3, 3)})
-            QVERIFY2(QTest::qWaitFor([&] { return topLevelAt(p) == topLevelOf(s.Rst()); }, 3000),
-                     qPrintable(QStringLiteral("at %1,%2: window 0x%3").arg(p.x()).arg(p.y()).arg(topLevelAt(p), 0, 16)));
+            QVERIFY2(
+                QTest::qWaitFor([&] { return topLevelAt(p) == topLevelOf(s.Rst()); }, 3000),
+                qPrintable(QStringLiteral("at %1,%2: window 0x%3").arg(p.x()).arg(p.y()).arg(topLevelAt(p), 0, 16)));
     }
 
     // On any desktop, a tiling one too: the splash and the prompt float
@@ -388,7 +418,8 @@ private slots:
             QVERIFY2(QTest::qWaitFor([&] { return managed(w); }, 5000), name);
             QTest::qWait(200);
             const QPoint d = frameOf(w).center() - whole.center();
-            QVERIFY2(std::max(std::abs(d.x()), std::abs(d.y())) <= 2, qPrintable(QStringLiteral("%1 at %2").arg(QLatin1String(name), rectText(frameOf(w)))));
+            QVERIFY2(std::max(std::abs(d.x()), std::abs(d.y())) <= 2,
+                     qPrintable(QStringLiteral("%1 at %2").arg(QLatin1String(name), rectText(frameOf(w)))));
         };
         Setup& s = h->setup;
         s.launch();
@@ -399,7 +430,10 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return managed(s.Background()) && clientOf(s.Background()) == whole; }, 5000),
                  qPrintable(QStringLiteral("backdrop at %1").arg(rectText(clientOf(s.Background())))));
         centred(s.Form1(), "wizard");
-        QVERIFY2(QTest::qWaitFor([&] { return isActive(s.Form1()) && stackingIndex(s.Form1()) > stackingIndex(s.Background()); }, 5000), "wizard in front");
+        QVERIFY2(
+            QTest::qWaitFor(
+                [&] { return isActive(s.Form1()) && stackingIndex(s.Form1()) > stackingIndex(s.Background()); }, 5000),
+            "wizard in front");
     }
 
     // Two monitors (run with --monitors 1024x768+0+0,1280x1024+1024+0): the
@@ -427,13 +461,15 @@ private slots:
         QRect f = s.Start().window()->frameGeometry();
         f.moveCenter(right.center() + QPoint(40, -30));
         s.Start().window()->move(f.topLeft());
-        QVERIFY2(QTest::qWaitFor([&] { return right.contains(frameOf(s.Start()).center()); }, 5000), qPrintable(rectText(frameOf(s.Start()))));
+        QVERIFY2(QTest::qWaitFor([&] { return right.contains(frameOf(s.Start()).center()); }, 5000),
+                 qPrintable(rectText(frameOf(s.Start()))));
         QCursor::setPos(left.center());
         QTest::mouseClick(s.Start().C("Command1").widget(), Qt::LeftButton);
         QVERIFY2(QTest::qWaitFor([&] { return managed(s.Background()) && clientOf(s.Background()) == right; }, 5000),
                  qPrintable(QStringLiteral("backdrop at %1").arg(rectText(clientOf(s.Background())))));
         QVERIFY(QTest::qWaitFor([&] { return managed(s.Form1()) && framed(s.Form1()); }, 5000));
-        QVERIFY2(offCentre(frameOf(s.Form1()), right) <= 2, qPrintable(QStringLiteral("wizard at %1").arg(rectText(frameOf(s.Form1())))));
+        QVERIFY2(offCentre(frameOf(s.Form1()), right) <= 2,
+                 qPrintable(QStringLiteral("wizard at %1").arg(rectText(frameOf(s.Form1())))));
 
         // A real box, asked for by the wizard.
         QtMessageBoxes boxes;

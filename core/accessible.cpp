@@ -1,14 +1,14 @@
 #include "accessible.h"
 
 #include "control.h"
-#include "pictures.h"
+#include "screen.h"
 #include "text.h"
 #include "widgets.h"
+#include "window.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
-#include <QHash>
 #include <QPointer>
 #include <algorithm>
 
@@ -16,21 +16,15 @@ namespace vp {
 
 namespace {
 
-// The runtime's own windows and controls, so that the interfaces can read what
-// the program set (captions, twips) rather than what was drawn.
-QHash<const QObject*, const ScreenDef*>& windows()
+// The control behind a runtime widget; none for other widgets, and for a
+// widget whose control has gone (it is on its way out).
+const Control* controlOf(const QObject* o)
 {
-    static QHash<const QObject*, const ScreenDef*> map;
-    return map;
+    const auto* owned = o && o->isWidgetType() ? dynamic_cast<const Owned*>(static_cast<const QWidget*>(o)) : nullptr;
+    return owned ? owned->control : nullptr;
 }
 
-QHash<const QObject*, const Control*>& controls()
-{
-    static QHash<const QObject*, const Control*> map;
-    return map;
-}
-
-const Control* controlOf(const QObject* o) { return controls().value(o, nullptr); }
+ScreenWindow* windowOf(const QWidget* w) { return w ? dynamic_cast<ScreenWindow*>(w->window()) : nullptr; }
 
 QString nameOf(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -40,15 +34,11 @@ bool isDecoration(const QWidget* w)
     return c && c->def().access.decoration;
 }
 
-// The control of `window`'s screen with that name (no index), if any.
-const Control* findInWindow(const QWidget* window, std::string_view name)
+// The control of `w`'s screen with that name (no index), if any.
+const Control* sibling(const QWidget* w, std::string_view name)
 {
-    for (auto it = controls().cbegin(); it != controls().cend(); ++it) {
-        const Control* c = it.value();
-        if (c->def().name == name && c->def().index == -1 && c->widget() && c->widget()->window() == window)
-            return c;
-    }
-    return nullptr;
+    const ScreenWindow* window = windowOf(w);
+    return window && !name.empty() ? window->screen().findControl(name) : nullptr;
 }
 
 // Children in reading order, top to bottom and left to right, without the
@@ -94,9 +84,8 @@ public:
 
 class WindowAccessible final : public ContainerAccessible {
 public:
-    WindowAccessible(QWidget* w, const ScreenDef& def)
-        : ContainerAccessible(w, def.dialog ? QAccessible::Dialog : QAccessible::Window),
-          m_def(def)
+    explicit WindowAccessible(ScreenWindow* w)
+        : ContainerAccessible(w, w->screen().def().dialog ? QAccessible::Dialog : QAccessible::Window)
     {
     }
 
@@ -106,20 +95,16 @@ public:
             return ContainerAccessible::text(t);
         // A window without a title bar is named by what it shows; its title
         // is never seen and stays as the program set it.
-        if (!m_def.spokenNameFrom.empty()) {
-            if (const Control* label = findInWindow(widget(), m_def.spokenNameFrom)) {
-                const QString first = displayLines(label->Caption()).section(QLatin1Char('\n'), 0, 0).trimmed();
-                if (!first.isEmpty())
-                    return first;
-            }
+        const ScreenDef& def = static_cast<ScreenWindow*>(widget())->screen().def();
+        if (const Control* label = sibling(widget(), def.spokenNameFrom)) {
+            const QString first = displayLines(label->shownText()).section(QLatin1Char('\n'), 0, 0).trimmed();
+            if (!first.isEmpty())
+                return first;
         }
-        if (!m_def.spokenName.empty())
-            return nameOf(m_def.spokenName);
+        if (!def.spokenName.empty())
+            return nameOf(def.spokenName);
         return widget()->windowTitle();
     }
-
-private:
-    const ScreenDef& m_def;
 };
 
 class LabelAccessible final : public QAccessibleWidget, public Ours {
@@ -130,7 +115,7 @@ public:
     {
         if (t == QAccessible::Name) {
             const Control* c = controlOf(object());
-            return c ? displayLines(c->Caption()) : QString();
+            return c ? displayLines(c->shownText()) : QString();
         }
         return QAccessibleWidget::text(t);
     }
@@ -150,8 +135,8 @@ public:
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Name) {
-            const Control* c = controlOf(object());
-            return c && c->Picture() ? pictureDescription(c->Picture()->id) : QString();
+            const auto* c = static_cast<const Image*>(controlOf(object()));
+            return c && c->Picture() ? c->pictures().spoken(c->Picture()->id) : QString();
         }
         return QAccessibleWidget::text(t);
     }
@@ -169,8 +154,8 @@ int barValue(const QWidget* frame)
     const Control* bar = controlOf(frame);
     if (!bar)
         return 0;
-    const Control* fill = findInWindow(frame->window(), bar->def().access.barFill);
-    const Control* track = findInWindow(frame->window(), bar->def().access.barTrack);
+    const Control* fill = sibling(frame, bar->def().access.barFill);
+    const Control* track = sibling(frame, bar->def().access.barTrack);
     if (!fill || !track || !(track->Width() > 0.0F))
         return 0;
     const float done = fill->Width() / track->Width() * 100.0F;
@@ -206,14 +191,17 @@ public:
     QVariant minimumStepSize() const override { return 1; }
 };
 
+// Made from the widget, as Qt's own factory does: the runtime's window, and
+// the widgets of the controls the runtime paints itself. Everything else
+// keeps Qt's own interface.
 QAccessibleInterface* factory(const QString&, QObject* o)
 {
     if (!o || !o->isWidgetType())
         return nullptr;
     auto* w = static_cast<QWidget*>(o);
-    if (const ScreenDef* def = windows().value(o, nullptr))
-        return new WindowAccessible(w, *def);
-    const Control* c = controlOf(o);
+    if (auto* window = dynamic_cast<ScreenWindow*>(w))
+        return new WindowAccessible(window);
+    const Control* c = controlOf(w);
     if (!c)
         return nullptr;
     switch (c->kind()) {
@@ -232,7 +220,7 @@ QAccessibleInterface* factory(const QString&, QObject* o)
     case Kind::Line:
         break;
     }
-    return nullptr; // Qt's own interface
+    return nullptr;
 }
 
 void send(QWidget* w, QAccessible::Event type)
@@ -249,7 +237,7 @@ void applyLabel(const Control& target, const Control& label)
     QWidget* w = target.widget();
     if (!w)
         return;
-    const QString text = displayLines(label.Caption());
+    const QString text = displayLines(label.shownText());
     if (target.kind() == Kind::OptionButton)
         w->setAccessibleDescription(text); // the option keeps its own caption as its name
     else
@@ -262,130 +250,67 @@ QString pageText(const QWidget* frame)
     QStringList lines;
     for (const QWidget* w : presentedChildren(frame)) {
         const Control* c = controlOf(w);
-        if (c && c->kind() == Kind::Label && c->Visible() && !c->Caption().isEmpty())
-            lines << displayLines(c->Caption());
+        if (c && c->kind() == Kind::Label && c->Visible() && !c->shownText().isEmpty())
+            lines << displayLines(c->shownText());
     }
     return lines.join(QLatin1Char('\n'));
 }
 
-// Per window, the control that tells of the page now shown.
-QHash<const QObject*, QPointer<QWidget>>& pageTellers()
-{
-    static QHash<const QObject*, QPointer<QWidget>> map;
-    return map;
-}
-
 } // namespace
 
-QString pictureDescription(PictureId id)
-{
-    switch (id) {
-    case PictureId::Portrait:
-        return QStringLiteral("Fotografie usměvavého muže s brýlemi");
-    case PictureId::PortraitInverted:
-        return QStringLiteral("Fotografie usměvavého muže s brýlemi, vzhůru nohama");
-    case PictureId::BackdropGradient:
-        return QStringLiteral("Modré pozadí");
-    case PictureId::ProductIcon:
-        return QStringLiteral("Plim 1.0.");
-    case PictureId::ArrowCursor:
-        return QStringLiteral("Šipka");
-    case PictureId::FolderIcon:
-        return QStringLiteral("Otevřená složka");
-    case PictureId::ComputerIcon:
-        return QStringLiteral("Počítač");
-    case PictureId::HeadCutout:
-        return QStringLiteral("Smějící se hlava");
-    case PictureId::None:
-        break;
-    }
-    return QString();
-}
-
-namespace {
-
-void useOurInterface(QObject* o)
+void installAccessibility()
 {
     static const bool installed = [] {
         QAccessible::installFactory(&factory);
         return true;
     }();
     (void)installed;
-    // An interface that the toolkit made before the object was ours (while a
-    // screen reader listens, widgets are asked about as they are made) goes.
+}
+
+void adoptAccessible(QWidget& widget)
+{
     if (!QAccessible::isActive())
         return;
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(o);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&widget);
     if (iface && iface->isValid() && !dynamic_cast<Ours*>(iface))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
 }
 
-} // namespace
-
-void registerWindow(QWidget& window, const ScreenDef& def)
-{
-    windows().insert(&window, &def);
-    QObject::connect(&window, &QObject::destroyed, [](QObject* o) {
-        windows().remove(o);
-        pageTellers().remove(o);
-    });
-    useOurInterface(&window);
-}
-
-void registerControl(const Control& control)
-{
-    const Kind k = control.kind();
-    if (!control.widget())
-        return;
-    controls().insert(control.widget(), &control);
-    if (k == Kind::Label || k == Kind::Image || k == Kind::Frame)
-        useOurInterface(control.widget());
-}
-
-void describeScreen(QWidget& window, const std::vector<std::unique_ptr<Control>>& built)
+void describeScreen(const std::vector<std::unique_ptr<Control>>& built)
 {
     for (const auto& c : built)
-        if (!c->def().access.labelledBy.empty())
-            if (const Control* label = findInWindow(&window, c->def().access.labelledBy))
-                applyLabel(*c, *label);
-}
-
-void forgetControl(const Control& control)
-{
-    if (control.widget())
-        controls().remove(control.widget());
+        if (const Control* label = sibling(c->widget(), c->def().access.labelledBy))
+            applyLabel(*c, *label);
 }
 
 void accessibleTextChanged(const Control& control)
 {
     QWidget* w = control.widget();
-    if (!w || !controls().contains(w))
-        return; // still being built
+    const ScreenWindow* window = windowOf(w);
+    if (!window)
+        return;
     send(w, QAccessible::NameChanged);
     if (control.kind() != Kind::Label)
         return;
-    QWidget* window = w->window();
-    for (auto it = controls().cbegin(); it != controls().cend(); ++it) {
-        const Control* c = it.value();
-        if (c->def().access.labelledBy == control.def().name && c->widget() && c->widget()->window() == window)
+    for (const auto& c : window->screen().controls())
+        if (c->def().access.labelledBy == control.def().name)
             applyLabel(*c, control);
-    }
-    if (const ScreenDef* def = windows().value(window, nullptr); def && def->spokenNameFrom == control.def().name)
-        send(window, QAccessible::NameChanged);
+    if (window->screen().def().spokenNameFrom == control.def().name)
+        send(const_cast<ScreenWindow*>(window), QAccessible::NameChanged);
 }
 
 void accessibleWidthChanged(const Control& control)
 {
     QWidget* w = control.widget();
-    QWidget* frame = w ? w->parentWidget() : nullptr;
+    auto* frame = w ? dynamic_cast<FrameWidget*>(w->parentWidget()) : nullptr;
     const Control* bar = controlOf(frame);
     if (!bar || (bar->def().access.barFill != control.def().name && bar->def().access.barTrack != control.def().name))
         return;
     // Announced when the whole percentage changes, as the figure on the bar does.
     const int value = barValue(frame);
-    if (frame->property("vpAnnouncedValue") == QVariant(value))
+    if (frame->announcedValue == value)
         return;
-    frame->setProperty("vpAnnouncedValue", value);
+    frame->announcedValue = value;
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent event(frame, value);
         QAccessible::updateAccessibility(&event);
@@ -398,12 +323,12 @@ void accessibleFrameShown(const Control& control)
     // where it is, and the control that has it is described by the new page,
     // so that a screen reader reads the page out without moving anything.
     QWidget* frame = control.widget();
-    if (!frame || control.kind() != Kind::Frame || !controls().contains(frame) || !frame->window()->isVisible())
+    ScreenWindow* window = windowOf(frame);
+    if (!frame || control.kind() != Kind::Frame || !window || !window->isVisible())
         return;
-    QWidget* window = frame->window();
     QWidget* focus = window->focusWidget();
     const QString text = pageText(frame);
-    QPointer<QWidget>& teller = pageTellers()[window];
+    QPointer<QWidget>& teller = window->pageTeller;
     if (teller && teller != focus)
         teller->setAccessibleDescription(QString());
     teller = nullptr;

@@ -7,6 +7,7 @@
 #include "core/msgbox.h"
 #include "core/text.h"
 #include "core/values.h"
+#include "screens/catalogue.h"
 #include "texts.h"
 
 #include <QStringList>

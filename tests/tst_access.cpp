@@ -268,7 +268,7 @@ private slots:
             const int now = value->currentValue().toInt();
             QVERIFY(now >= last);
             // The figure on the bar says the same, after its leading blank.
-            QCOMPARE(QStringLiteral(" %1%").arg(now), inst.C("lblPrcnt").Caption());
+            QCOMPARE(QStringLiteral(" %1%").arg(now), inst.C<Label>("lblPrcnt").Caption());
             last = now;
         }
         QCOMPARE(last, 100);
@@ -362,11 +362,11 @@ private slots:
         }
         QCOMPARE(focus(), w.C(nextName).widget());
         if (selected.isEmpty()) {
-            QVERIFY(!w.C(nextName).Value());
+            QVERIFY(!w.C<OptionButton>(nextName).Value());
             QTest::keyClick(focus(), Qt::Key_Space);
         }
-        QVERIFY(w.C(nextName).Value());
-        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[nextName == "optKon2" ? 1 : 2]);
+        QVERIFY(w.C<OptionButton>(nextName).Value());
+        QCOMPARE(w.C<TextBox>("txtKonf").Text(), texts::Configuration[nextName == "optKon2" ? 1 : 2]);
         w.C("cmdKonec").widget()->setFocus();
         QTest::keyClick(focus(), Qt::Key_Tab);
         QCOMPARE(focus(), w.C(nextName).widget());

@@ -159,7 +159,7 @@ private slots:
                 QVERIFY(s.Form1().C("cmdZpet").Enabled());
             }
         }
-        QCOMPARE(s.Inst().C("lblPrcnt").Caption(), QStringLiteral(" 100%"));
+        QCOMPARE(s.Inst().C<Label>("lblPrcnt").Caption(), QStringLiteral(" 100%"));
         QCOMPARE(s.ActiveDialog, std::int16_t(3));
         QCOMPARE(h.boxes.shown.size(), std::size_t(5));
     }

@@ -71,7 +71,7 @@ void Form1::Faze(std::int16_t page)
     cmdDalsi->setEnabled(true);
     if (page == 3) {
         // Rebuilt from scratch on every entry, so the filler never doubles.
-        Control& terms = *txtPodminky;
+        TextBox& terms = *txtPodminky;
         terms.setText(LicenceHeading() + QLatin1Char('\n') + QLatin1Char('\n'));
         for (int i = 0; i < FillerRepeats; ++i)
             terms.setText(terms.Text() + Filler);
@@ -114,7 +114,7 @@ void Form1::cmdZProch_Click()
 // From the second click on the portrait stands on its head, then upright again.
 void Form1::Image1_Click()
 {
-    Control& image = *Image1;
+    Image& image = *Image1;
     const PictureRef upright = plim1->Picture();
     if (handleOf(image.Picture()) == handleOf(upright))
         image.setPicture(plim2->Picture());

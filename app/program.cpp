@@ -13,7 +13,7 @@ constexpr FontSubstitute fonts[] = {{"Tengwar Quenya", serif}};
 
 const ProgramData& data()
 {
-    static const ProgramData d{Pictures(), "Valdrynix Plim 1.0.", fonts};
+    static const ProgramData d{Pictures(), "Valdrynix Plim 1.0.", {"OK", "Ano", "Ne", "Opakovat", "Storno"}, fonts};
     return d;
 }
 

@@ -23,6 +23,11 @@ inline constexpr int Yes = 6;
 inline constexpr int No = 7;
 } // namespace mb
 
+// The captions of a box's buttons, in the program's language.
+struct BoxCaptions {
+    QString ok, yes, no, retry, cancel;
+};
+
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
@@ -33,6 +38,7 @@ public:
     // The title a box gets where the handler gives none: the program's (the
     // runtime sets it from what the program hands it).
     QString defaultTitle;
+    BoxCaptions captions;
 
     // The window whose handler asks (nullptr: none); a box opens on its monitor.
     std::function<const QWidget*()> askingWindow;

@@ -32,7 +32,10 @@ Runtime::Runtime(Clock& clock, MessageBoxes& boxes, Random& random, const Progra
       m_random(random),
       m_pictures(data.pictures)
 {
-    m_boxes.defaultTitle = QString::fromUtf8(data.boxTitle.data(), static_cast<qsizetype>(data.boxTitle.size()));
+    const auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); };
+    m_boxes.defaultTitle = text(data.boxTitle);
+    const BoxButtons& b = data.boxButtons;
+    m_boxes.captions = {text(b.ok), text(b.yes), text(b.no), text(b.retry), text(b.cancel)};
     for (const FontSubstitute& f : data.fonts) {
         QStringList faces;
         for (std::string_view face : f.substitutes)
@@ -240,7 +243,17 @@ void Screen::build()
         if ((*it)->widget())
             (*it)->widget()->raise();
 
-    // Tab order: ascending tab index over the controls that can take the focus.
+    settleTabOrder();
+    for (ControlRefBase* r : m_refs)
+        r->m_control = findControl(r->m_name, r->m_index);
+    describeScreen(m_controls);
+    m_placed = false;
+    m_shownAt = QRect();
+}
+
+void Screen::settleTabOrder()
+{
+    // Ascending tab index over the controls that can take the focus.
     m_tabOrder.clear();
     for (auto& c : m_controls)
         if (c->widget() && c->widget()->focusPolicy() != Qt::NoFocus)
@@ -249,11 +262,6 @@ void Screen::build()
                      [](const Control* a, const Control* b) { return a->def().tabIndex < b->def().tabIndex; });
     for (std::size_t i = 1; i < m_tabOrder.size(); ++i)
         QWidget::setTabOrder(m_tabOrder[i - 1]->widget(), m_tabOrder[i]->widget());
-    for (ControlRefBase* r : m_refs)
-        r->m_control = findControl(r->m_name, r->m_index);
-    describeScreen(m_controls);
-    m_placed = false;
-    m_shownAt = QRect();
 }
 
 void Screen::applyInitialFocus()

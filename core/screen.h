@@ -36,11 +36,18 @@ struct FontSubstitute {
     std::span<const std::string_view> substitutes;
 };
 
+// The captions of a message box's buttons (UTF-8).
+struct BoxButtons {
+    std::string_view ok, yes, no, retry, cancel;
+};
+
 // What the program hands the runtime when it starts: its pictures, the title
-// of its message boxes where a handler gives none, and its fonts' substitutes.
+// of its message boxes where a handler gives none and their buttons'
+// captions, and its fonts' substitutes.
 struct ProgramData {
     const PictureCatalogue& pictures;
     std::string_view boxTitle;
+    BoxButtons boxButtons;
     std::span<const FontSubstitute> fonts = {};
 };
 
@@ -180,6 +187,7 @@ private:
     void checkBindings() const;
     void fire(std::string_view control, int index, Event event);
     void fireFromUser(std::string_view control, int index, Event event);
+    void settleTabOrder();
     void applyInitialFocus();
     Control& controlOfKind(std::string_view name, int index, std::optional<Kind> kind);
 

@@ -315,7 +315,7 @@ Control& Screen::C(std::string_view controlName, int index)
 void Screen::Show()
 {
     ensureLoaded();
-    qCDebug(lcTrace) << "runtime: show" << name();
+    trace::show(name());
     if (!m_placed) {
         applyInitialFocus();
         m_placed = true;

@@ -19,6 +19,8 @@ int run(char* programPath, const StartupMark& mark)
     if (!choosePlatform(programPath))
         return 1;
     noBusAutolaunch();
+    if (!reached("platform", nullptr))
+        return 2;
     // The program has no options, and Qt gets none of the command line either
     // (no -display, no -platform): whatever is given there is ignored.
     int qtArgc = 1;

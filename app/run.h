@@ -8,7 +8,8 @@ namespace vp {
 
 class Setup;
 
-// Called after each step of the start-up: "app" (QApplication built and
+// Called after each step of the start-up: "platform" (the platform chosen
+// and the session bus settled), "app" (QApplication built and
 // named), "theme" (theme, Qt's Czech translation and the trace installed),
 // "setup" (clock, boxes and the program built; `setup` is null before) and
 // "shown" (the splash screen shown). Returning false ends the start-up there

@@ -209,7 +209,8 @@ class Plim:
             took = got[0]
         return took
 
-    def nothing_follows(self, w: int, windows: list[int], seconds: float, mark: int, limit: float = 60.0) -> None:
+    def nothing_follows(self, w: int, windows: list[int], seconds: float, mark: int, what: str = "something came",
+                        limit: float = 60.0) -> None:
         """After the input given so far, for `seconds` on the program's own
         clock from when it has handled that input: no screen shown since
         `mark` (no `runtime: show` line) and no window of the program visible
@@ -217,8 +218,8 @@ class Plim:
         slowed down is watched for as long as it takes to live those seconds."""
         def check(when: str) -> None:
             shown = [line.text for line in list(self.lines)[mark:] if re.search(tracelines.show(), line.text)]
-            assert not shown, f"{when}: {shown}"
-            assert sorted(self.visible()) == sorted(windows), f"{when}, visible: {self.describe()}"
+            assert not shown, f"{what} ({when}): {shown}"
+            assert sorted(self.visible()) == sorted(windows), f"{what} ({when}), visible: {self.describe()}"
 
         start = self.handled(w)
         end = time.monotonic() + seconds + limit

@@ -12,7 +12,6 @@ manager to activate a window; a key goes to whatever window is active):
 
 from __future__ import annotations
 
-
 import pytest
 
 import atspi
@@ -180,7 +179,7 @@ def test_the_crash_screen_reads_its_report(plim, session, events):
     for k in ("Return", "space", "Escape", "Tab"):
         plim.desk.key(k)
     # The keys were taken, and for a second after that nothing came of them.
-    plim.nothing_follows(seen.rst, [seen.rst], 1.0, mark)
+    plim.nothing_follows(seen.rst, [seen.rst], 1.0, mark, "a key led on from the crash screen")
 
 
 def test_alt_f4_on_the_crash_screen_ends_the_program(plim):

@@ -407,7 +407,7 @@ def test_a_click_on_the_backdrop_during_the_installation(plim, session, where, l
     shot(session, outdir, "07-install-10")
     mark = plim.mark()
     click_backdrop_and_back(plim, seen.inst, where)
-    plim.nothing_follows(seen.inst, [seen.backdrop, seen.inst], 1.5, mark)
+    plim.nothing_follows(seen.inst, [seen.backdrop, seen.inst], 1.5, mark, "the click on the backdrop brought more")
 
 
 def test_the_waste_bin(plim, session, layout, outdir):
@@ -536,7 +536,8 @@ def test_znovu_leads_back_to_the_prompt(plim, session, where, layout, outdir):
     look.wait_active(plim, seen.prompt)
     shot(session, outdir, "14-prompt-again")
     # Neither the splash nor another prompt follows.
-    plim.nothing_follows(seen.prompt, [seen.prompt], 2.5, plim.mark_after(tracelines.show("Start"), clicked))
+    plim.nothing_follows(seen.prompt, [seen.prompt], 2.5, plim.mark_after(tracelines.show("Start"), clicked),
+                         "something followed the prompt")
 
 
 def test_closing_the_last_window_ends_the_program(plim):

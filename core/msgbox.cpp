@@ -106,9 +106,9 @@ int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& titl
         flags |= Qt::WindowCloseButtonHint;
     box.setWindowFlags(flags);
 
-    qCDebug(lcTrace) << "box: open" << qPrintable(title);
+    trace::boxOpen(title);
     box.exec();
-    qCDebug(lcTrace) << "box: closed" << qPrintable(title);
+    trace::boxClosed(title);
     for (const auto& [b, result] : made)
         if (box.clickedButton() == b)
             return result;

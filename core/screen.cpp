@@ -298,7 +298,7 @@ Control& Screen::controlOfKind(std::string_view controlName, int index, std::opt
 void Screen::Show()
 {
     ensureLoaded();
-    qCDebug(lcTrace) << "runtime: show" << name();
+    trace::show(name());
     if (!m_placed) {
         applyInitialFocus();
         m_placed = true;

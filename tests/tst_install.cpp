@@ -98,7 +98,8 @@ private slots:
         QCOMPARE(inst.C<Label>("lblPrcnt").Caption(), QStringLiteral(" 0%"));
         QVERIFY(inst.C("lblM").Width() > 21.675F && inst.C("lblM").Width() < 22.675F);
         bool saw49 = false, saw50 = false;
-        while (inst.PercentDone < 60) {
+        for (int ticks = 0; inst.PercentDone < 60; ++ticks) {
+            QVERIFY2(ticks < 200, "waited 200 ticks of 800 ms of virtual time for the bar to reach 60 %");
             h->advance(800);
             const Colour fore = inst.C<Label>("lblPrcnt").ForeColor();
             QCOMPARE(inst.C<Label>("lblPrcnt").Caption(),
@@ -255,18 +256,15 @@ private slots:
         if (answer == mb::Yes)
             h->boxes.expect(Refusal, mb::OkOnly + mb::Critical, mb::Ok);
         h->act([&] { inst.Show(); });
-        while (inst.PercentDone <= 80) {
-            QVERIFY(h->boxes.shown.empty());
-            h->advance(800);
-        }
+        // A box before 81 % shows in the percentage it was asked at.
+        VP_ADVANCE_UNTIL(h->clock, inst.PercentDone > 80, 200 * 800, "the bar to pass 80 %");
         // The first tick past 80 asks, with its percentage and file name already shown.
         QCOMPARE(percentAtQuestion, 81);
         QCOMPARE(shownAtQuestion, QStringLiteral(" 81%"));
         QVERIFY(fileAtQuestion != QStringLiteral("."));
         QCOMPARE(h->boxes.shown.front().prompt, texts::WarningPrompt);
         QVERIFY(inst.BinOffered);
-        while (!h->setup.Form2().isVisible())
-            h->advance(800);
+        VP_ADVANCE_UNTIL(h->clock, h->setup.Form2().isVisible(), 200 * 800, "the completion dialog");
         QCOMPARE(h->boxes.shown.size(), std::size_t(answer == mb::Yes ? 2 : 1));
         if (answer == mb::Yes)
             QCOMPARE(h->boxes.shown[1].prompt, texts::RefusalPrompt);
@@ -288,8 +286,7 @@ private slots:
             return mb::No;
         });
         h->act([&] { inst.Show(); });
-        while (!inst.BinOffered)
-            h->advance(800);
+        VP_ADVANCE_UNTIL(h->clock, inst.BinOffered, 200 * 800, "the waste-bin question");
         QCOMPARE(fillAfter, fillBefore);
         QCOMPARE(headAfter, headBefore);
         QCOMPARE(estimateAfter, estimateBefore);
@@ -305,8 +302,7 @@ private slots:
             h->setup.Form1().Hide();
             inst.Show();
         });
-        while (inst.PercentDone < 90)
-            h->advance(800);
+        VP_ADVANCE_UNTIL(h->clock, inst.PercentDone >= 90, 200 * 800, "the bar to reach 90 %");
         inst.window()->close();
         QCOMPARE(inst.lifecycle(), Lifecycle::Closed);
         QCOMPARE(h->visible(), QStringList({"Form1"}));
@@ -319,8 +315,7 @@ private slots:
         QCOMPARE(inst.C<Label>("lblPrcnt").Caption(), QStringLiteral("0%"));
         QCOMPARE(inst.RemainingMinutes, 18.11); // shrinking rule: PercentDone still says 90
         QCOMPARE(inst.PercentDone, std::int16_t(90));
-        while (!h->setup.Form2().isVisible())
-            h->advance(800);
+        VP_ADVANCE_UNTIL(h->clock, h->setup.Form2().isVisible(), 200 * 800, "the completion dialog");
         QCOMPARE(h->boxes.shown.size(), std::size_t(2)); // no second episode
     }
 
@@ -406,8 +401,7 @@ private slots:
         Inst& inst = h->setup.Inst();
         h->boxes.expect(Warning, mb::YesNo, mb::No);
         h->act([&] { inst.Show(); });
-        while (!h->setup.Form2().isVisible())
-            h->advance(800);
+        VP_ADVANCE_UNTIL(h->clock, h->setup.Form2().isVisible(), 200 * 800, "the completion dialog");
         h->act([&] {
             h->setup.Form2().Hide();
             inst.Show(); // the second pass shows it again without a load

@@ -28,8 +28,7 @@ void backdropClicked(Harness& h)
 }
 void untilCompleted(Harness& h)
 {
-    for (int i = 0; i < 260 && !h.setup.Form2().isVisible(); ++i)
-        h.advance(800);
+    VP_ADVANCE_UNTIL(h.clock, h.setup.Form2().isVisible(), 260 * 800, "the completion dialog");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "control.h"
 #include "definition.h"
+#include "platform.h"
 
 #include <QPointer>
 #include <QRect>
@@ -141,8 +142,6 @@ private:
     void fire(std::string_view control, int index, Event event);
     void fireFromUser(std::string_view control, int index, Event event);
     void applyInitialFocus();
-    enum class Placing { AsItIs, Centred, BackWhereItWas };
-    Placing place();
 
     const ScreenDef& m_def;
     Lifecycle m_lifecycle = Lifecycle::NotCreated;
@@ -152,8 +151,7 @@ private:
     std::vector<ControlRef*> m_refs;  // what the behaviour holds, resolved at every build
     std::vector<Control*> m_tabOrder; // gathered once per build
     bool m_placed = false;
-    QRect m_shownAt;                       // where the window was when it was last hidden
-    std::optional<QPoint> m_frameOnServer; // its frame's corner then, in the X server's pixels
+    Placement m_placement{{m_def.maximised, m_def.centred, m_def.border == Border::Sizable, m_def.taskbar}};
 
     friend class Runtime;
     friend class ControlRef;

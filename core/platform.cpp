@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -156,16 +157,16 @@ bool placedByWindowManager(xcb_connection_t* c, xcb_window_t id)
 } // namespace
 #endif
 
-void keepOffTaskbar(QWidget& window)
-{
 #ifdef VP_HAVE_XCB
-    xcb_connection_t* c = x11();
-    if (!c)
-        return;
+namespace {
+
+// Adds states to a window's _NET_WM_STATE. Only while the window is unmapped
+// may a client write its own state; the atoms already there (Qt's, or ours
+// from an earlier showing) stay.
+void addStates(xcb_connection_t* c, QWidget& window, std::initializer_list<const char*> names)
+{
     const xcb_atom_t state = atom(c, "_NET_WM_STATE");
     const auto id = static_cast<xcb_window_t>(window.winId());
-    // Only while the window is unmapped may a client write its own state; the
-    // atoms already there (Qt's, or ours from an earlier showing) stay.
     std::vector<xcb_atom_t> atoms;
     if (xcb_get_property_reply_t* r =
             xcb_get_property_reply(c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 1024), nullptr)) {
@@ -175,14 +176,74 @@ void keepOffTaskbar(QWidget& window)
         }
         std::free(r);
     }
-    for (const xcb_atom_t skip : {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER")})
-        if (skip != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), skip) == atoms.end())
-            atoms.push_back(skip);
+    for (const char* name : names)
+        if (const xcb_atom_t added = atom(c, name);
+            added != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), added) == atoms.end())
+            atoms.push_back(added);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
                         static_cast<std::uint32_t>(atoms.size()), atoms.data());
     xcb_flush(c);
+}
+
+// The name the window manager gives its check window (_NET_SUPPORTING_WM_CHECK).
+QByteArray windowManagerName(xcb_connection_t* c)
+{
+    const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_atom_t check = atom(c, "_NET_SUPPORTING_WM_CHECK");
+    xcb_window_t wm = XCB_WINDOW_NONE;
+    if (xcb_get_property_reply_t* r =
+            xcb_get_property_reply(c, xcb_get_property(c, 0, scr->root, check, XCB_ATOM_WINDOW, 0, 1), nullptr)) {
+        if (r->format == 32 && xcb_get_property_value_length(r) == 4)
+            wm = *static_cast<const xcb_window_t*>(xcb_get_property_value(r));
+        std::free(r);
+    }
+    QByteArray name;
+    if (wm != XCB_WINDOW_NONE)
+        if (xcb_get_property_reply_t* r = xcb_get_property_reply(
+                c, xcb_get_property(c, 0, wm, atom(c, "_NET_WM_NAME"), XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr)) {
+            name = QByteArray(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+            std::free(r);
+        }
+    return name;
+}
+
+// KDE's kwin, on X11 or in Plasma's Wayland session.
+bool kwin(xcb_connection_t* c)
+{
+    static const bool is = windowManagerName(c) == "KWin";
+    return is;
+}
+
+} // namespace
+#endif
+
+void keepOffTaskbar(QWidget& window)
+{
+#ifdef VP_HAVE_XCB
+    if (xcb_connection_t* c = x11())
+        addStates(c, window, {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
 #else
     (void)window;
+#endif
+}
+
+bool keepBelowBehindDialogs()
+{
+#ifdef VP_HAVE_XCB
+    xcb_connection_t* c = x11();
+    return !c || !kwin(c);
+#else
+    return true;
+#endif
+}
+
+void keepAboveTheProgram(QWidget& dialog)
+{
+#ifdef VP_HAVE_XCB
+    if (xcb_connection_t* c = x11(); c && kwin(c))
+        addStates(c, dialog, {"_NET_WM_STATE_MODAL"});
+#else
+    (void)dialog;
 #endif
 }
 
@@ -197,24 +258,7 @@ bool tilingWindowManager()
         xcb_connection_t* c = x11();
         if (!c)
             return false;
-        const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-        const xcb_atom_t check = atom(c, "_NET_SUPPORTING_WM_CHECK");
-        xcb_window_t wm = XCB_WINDOW_NONE;
-        if (xcb_get_property_reply_t* r =
-                xcb_get_property_reply(c, xcb_get_property(c, 0, scr->root, check, XCB_ATOM_WINDOW, 0, 1), nullptr)) {
-            if (r->format == 32 && xcb_get_property_value_length(r) == 4)
-                wm = *static_cast<const xcb_window_t*>(xcb_get_property_value(r));
-            std::free(r);
-        }
-        QByteArray name;
-        if (wm != XCB_WINDOW_NONE)
-            if (xcb_get_property_reply_t* r = xcb_get_property_reply(
-                    c, xcb_get_property(c, 0, wm, atom(c, "_NET_WM_NAME"), XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
-                    nullptr)) {
-                name =
-                    QByteArray(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
-                std::free(r);
-            }
+        const QByteArray name = windowManagerName(c);
         return name == "wlroots wm" || name == "i3";
     }();
     return tiling;

@@ -23,10 +23,18 @@ namespace vp {
 
 // ---------------------------------------------------------------- the window
 
+// A window with a title bar is a dialog to the window manager, with the
+// buttons of a main window: without a parent, Qt names the program's group in
+// its WM_TRANSIENT_FOR, and the window managers stack it with the program's
+// other windows (kwin lifts the full-screen backdrop over its panels while one
+// of them is active). It keeps its taskbar button.
+constexpr Qt::WindowFlags DialogFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                        Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+
 class ScreenWindow final : public QWidget {
 public:
     ScreenWindow(Screen& screen, const ScreenDef& def)
-        : QWidget(nullptr, def.border == Border::None ? Qt::Window | Qt::FramelessWindowHint : Qt::Window),
+        : QWidget(nullptr, def.border == Border::None ? Qt::Window | Qt::FramelessWindowHint : DialogFlags),
           m_screen(screen),
           m_picture(def.picture == PictureId::None ? QPixmap() : pixmapOf(def.picture))
     {
@@ -326,6 +334,8 @@ void Screen::Show()
     // window without a taskbar button says so again before every map.
     if (!m_def.taskbar && mapping)
         keepOffTaskbar(*m_window);
+    if (m_def.border == Border::Sizable && mapping)
+        keepAboveTheProgram(*m_window);
     if (how == Placing::Centred)
         showCentred(*m_window);
     else if (how == Placing::BackWhereItWas)

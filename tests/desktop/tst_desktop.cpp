@@ -198,6 +198,22 @@ xcb_window_t topLevelOf(Screen& s)
     }
 }
 
+// What a taskbar or a click does: asks the window manager to activate a
+// window (_NET_ACTIVE_WINDOW from a pager), which raises it too.
+void activateAsTheUserDoes(Screen& s)
+{
+    const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(x11())).data;
+    xcb_client_message_event_t e = {};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = idOf(s);
+    e.type = atom("_NET_ACTIVE_WINDOW");
+    e.data.data32[0] = 2;
+    xcb_send_event(x11(), 0, scr->root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&e));
+    xcb_flush(x11());
+}
+
 QString rectText(const QRect& r)
 {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
@@ -298,6 +314,15 @@ private slots:
         QTest::mouseClick(s.Form3().C("Command1").widget(), Qt::LeftButton); // Znovu
         QTest::mouseClick(s.Start().C("Command1").widget(), Qt::LeftButton);
         shownWithoutButton(s.Background(), "backdrop, second pass");
+        // The indicator names the hidden completion dialog now, so the
+        // backdrop, once activated, hands the focus on to no dialog: the
+        // wizard stays in front of it all the same.
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.Form1()) && isActive(s.Form1()); }, 5000));
+        // (kwin hands the activation on to the wizard, which is then already active.)
+        activateAsTheUserDoes(s.Background());
+        (void)QTest::qWaitFor([&] { return isActive(s.Background()); }, 1000);
+        QVERIFY2(isActive(s.Background()) || isActive(s.Form1()), "neither the backdrop nor the wizard is active");
+        QVERIFY2(stackingIndex(s.Form1()) > stackingIndex(s.Background()), "the backdrop in front of the wizard");
 
         h->act([&] { s.Form3().Show(); });
         s.Form3().window()->close(); // back to the completion dialog

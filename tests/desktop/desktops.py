@@ -39,6 +39,15 @@ def start_plasma_shell(session) -> None:
     """KDE Plasma on kwin: plasmashell with the default layout of a fresh
     home, a bottom panel with a task manager and a clock. It is up once the
     panel has taken its height off the work area (some 15 s here)."""
+    # Plasma's clipboard manager (klipper, the clipboard applet of the panel's
+    # tray) takes every text copied over at once and keeps it when its owner
+    # goes, so that no clipboard is ever empty or without an owner there. The
+    # pass pastes from such clipboards: an applet of the same name in the home
+    # folder, which draws nothing, takes its place.
+    applet = Path(session.env["HOME"]) / ".local/share/plasma/plasmoids/org.kde.plasma.clipboard"
+    (applet / "contents/ui").mkdir(parents=True, exist_ok=True)
+    shutil.copy("/usr/share/plasma/plasmoids/org.kde.plasma.clipboard/metadata.json", applet)
+    (applet / "contents/ui/main.qml").write_text("import QtQuick 2.15\nItem {}\n")
     session._spawn(["plasmashell", "--no-respawn"], "plasmashell.log")
     h = session.size[1]
 
@@ -153,7 +162,15 @@ def start_gnome_shell(session, size: tuple[int, int]) -> str:
     run = Path(session.env["XDG_RUNTIME_DIR"])
     system = f"unix:path={run}/system_bus"
     _bus(session, system, "system-bus.log")
-    env = {**session.env, "DBUS_SYSTEM_BUS_ADDRESS": system, "XDG_SESSION_TYPE": "wayland"}
+    # Root's session gets a banner "Logged in as a privileged user", which stays
+    # until the user is seen active at the compositor (input through Xwayland's
+    # XTEST is not): banners off, as a user may set them, so that nothing but
+    # the top bar shares the top of the screen.
+    keyfile = Path(session.env["XDG_CONFIG_HOME"]) / "glib-2.0" / "settings" / "keyfile"
+    keyfile.parent.mkdir(parents=True, exist_ok=True)
+    keyfile.write_text("[org/gnome/desktop/notifications]\nshow-banners=false\n")
+    env = {**session.env, "DBUS_SYSTEM_BUS_ADDRESS": system, "XDG_SESSION_TYPE": "wayland",
+           "GSETTINGS_BACKEND": "keyfile"}
     w, h = size
     shell = session._spawn(["gnome-shell", "--wayland", "--headless", "--virtual-monitor", f"{w}x{h}",
                             "--wayland-display", "vp-wayland", "--sm-disable"], "wm.log", env=env)

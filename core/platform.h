@@ -52,17 +52,16 @@ void showWithFrameAt(QWidget& window, QPoint frameTopLeft, std::optional<QPoint>
 // Keeps a window's button off the taskbar (on X11; elsewhere nothing).
 void keepOffTaskbar(QWidget& window);
 
-// The backdrop behind the dialogs and the dialogs in front of it, as the
-// window manager stacks them. A full-screen window covers the panels while
-// it or a dialog of its program is active; one that keeps below
-// (_NET_WM_STATE_BELOW) stays behind the dialogs even when a click has made
-// it active itself. kwin, though, puts a window that keeps below under its
-// panels before it asks whether it is full screen, and keeps a dialog of the
-// program above the program's other windows only when the dialog is modal.
-// There the backdrop does not keep below, and the dialogs say to the window
-// manager that they are modal (their input is not blocked, and other
-// programs' windows still go over them); the other window managers keep a
-// parentless dialog above its program's windows of their own accord.
+// The backdrop behind the dialogs and the dialogs in front of it. A
+// full-screen window that keeps below (_NET_WM_STATE_BELOW) stays behind the
+// dialogs even when a click has made it active itself. kwin, though, puts
+// such a window under its panels before it asks whether it is full screen
+// (Window::belongsToLayer), and keeps a dialog that Qt makes transient for
+// the program's group above the program's other windows only when it is
+// modal (shouldKeepTransientAbove). There the backdrop does not keep below,
+// so that kwin lifts it over its panels while a dialog of the program is
+// active, and the dialogs say to the window manager that they are modal (Qt
+// blocks no input for that, and other programs' windows still go over them).
 bool keepBelowBehindDialogs();
 // Before every map of a dialog, as keepOffTaskbar().
 void keepAboveTheProgram(QWidget& dialog);

@@ -25,9 +25,9 @@ namespace vp {
 
 // A window with a title bar is a dialog to the window manager, with the
 // buttons of a main window: without a parent, Qt names the program's group in
-// its WM_TRANSIENT_FOR, and the window managers stack it with the program's
-// other windows (kwin lifts the full-screen backdrop over its panels while one
-// of them is active). It keeps its taskbar button.
+// its WM_TRANSIENT_FOR, and window managers that know such dialogs stack it
+// with the program's other windows (kwin lifts the full-screen backdrop over
+// its panels while one of them is active). It keeps its taskbar button.
 constexpr Qt::WindowFlags DialogFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                         Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
 

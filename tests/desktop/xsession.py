@@ -202,6 +202,14 @@ class Session:
                 os.killpg(p.pid, signal.SIGKILL)
                 p.wait()
         self.procs.clear()
+        # What a desktop started outside those groups (Plasma's kioslave5 goes
+        # off on its own): known by the session's folder on its command line.
+        for proc in Path("/proc").iterdir():
+            try:
+                if proc.name.isdigit() and str(self.dir).encode() in (proc / "cmdline").read_bytes():
+                    os.kill(int(proc.name), signal.SIGKILL)
+            except (OSError, ProcessLookupError):
+                pass
 
     def __exit__(self, *exc) -> None:
         self._stop_processes()

@@ -312,6 +312,9 @@ def test_closing_the_prompt_brings_the_splash_back(plim, session, where, layout,
     handed_over(plim, rearmed)
     look.wait_gone(plim, seen.splash)
     look.only_visible(plim, seen.prompt)
+    # Judged once the window manager has taken it on and made it active: kwin
+    # frames a new window at 0,0 for a moment before it places it.
+    look.wait_active(plim, seen.prompt)
     look.centred(plim, seen.prompt, where)
     # A compositor (kwin's, under Plasma) may draw it a moment after the map.
     assert wait_until(lambda: answers_read(plim, layout, True), 10), \

@@ -38,6 +38,8 @@ void Placement::show(QWidget& window, QScreen* monitor)
     // window without a taskbar button says so again before every map.
     if (!m_rule.taskbar)
         ws::keepOffTaskbar(window);
+    if (m_rule.titled)
+        ws::keepAboveTheProgram(window);
     switch (how) {
     case How::Centred:
         ws::showCentred(window);
@@ -108,6 +110,8 @@ void Placement::forget()
 }
 
 // ---------------------------------------------------------------- start-up
+
+bool keepBelowBehindDialogs() { return ws::keepBelowBehindDialogs(); }
 
 void noBusAutolaunch()
 {

@@ -47,6 +47,25 @@ private:
     std::optional<QPoint> m_frameOnServer; // its frame's corner then, in the X server's pixels
 };
 
+// The backdrop behind the dialogs and the dialogs in front of it. A
+// full-screen window that keeps below (_NET_WM_STATE_BELOW) stays behind the
+// dialogs even when a click has made it active itself. kwin, though, puts
+// such a window under its panels before it asks whether it is full screen
+// (Window::belongsToLayer), and keeps a dialog that Qt makes transient for
+// the program's group above the program's other windows only when it is
+// modal (shouldKeepTransientAbove). There the backdrop does not keep below,
+// so that kwin lifts it over its panels while a dialog of the program is
+// active, and the dialogs say to the window manager that they are modal (Qt
+// blocks no input for that, and other programs' windows still go over them).
+bool keepBelowBehindDialogs();
+// Before every map of a dialog, as keepOffTaskbar().
+void keepAboveTheProgram(QWidget& dialog);
+
+// Whether the backdrop may keep below the dialogs where the window manager
+// keeps them in front of it all the same (not under kwin, which then leaves
+// its panels over the backdrop).
+bool keepBelowBehindDialogs();
+
 // Where no platform was chosen and an X server is there too, prefer it over a
 // Wayland compositor: centring windows and handing the focus back need it.
 // Returns false, having said why in one line on stderr, when there is no

@@ -19,6 +19,10 @@ bool tiling() { return false; }
 
 void keepOffTaskbar(QWidget&) {}
 
+bool keepBelowBehindDialogs() { return true; }
+
+void keepAboveTheProgram(QWidget&) {}
+
 QRect frameGeometry(const QWidget& window) { return window.frameGeometry(); }
 
 std::optional<QPoint> frameCornerOnServer(const QWidget&) { return std::nullopt; }

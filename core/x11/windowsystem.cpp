@@ -73,6 +73,7 @@ namespace {
 // soon as another one takes over (it names another check window on the
 // root) or it says anew what it supports.
 struct WindowManager {
+    std::optional<QByteArray> name; // as its check window gives it
     std::optional<bool> tiling;
     std::optional<std::vector<xcb_atom_t>> supported;
     std::optional<QMargins> frame; // around a window with a title bar, in the server's pixels
@@ -109,6 +110,31 @@ bool supported(xcb_connection_t* c, xcb_atom_t wanted)
 }
 
 xcb_window_t idOf(const QWidget& window) { return static_cast<xcb_window_t>(window.winId()); }
+
+// The name the window manager's check window gives (_NET_SUPPORTING_WM_CHECK).
+const QByteArray& windowManagerName(xcb_connection_t* c)
+{
+    auto& wm = windowManager();
+    if (!wm.name) {
+        const xcb_window_t check = x11::window(c, x11::rootOf(c), atom(Atom::NetSupportingWmCheck));
+        wm.name = check == XCB_WINDOW_NONE ? QByteArray() : x11::bytes(c, check, atom(Atom::NetWmName));
+    }
+    return *wm.name;
+}
+
+// Adds states to a window's _NET_WM_STATE. Only while the window is unmapped
+// may a client write its own state; the atoms already there (Qt's, or ours
+// from an earlier showing) stay.
+void addStates(xcb_connection_t* c, QWidget& window, std::initializer_list<xcb_atom_t> added)
+{
+    const xcb_window_t id = idOf(window);
+    auto state = x11::atoms(c, id, atom(Atom::NetWmState));
+    for (const xcb_atom_t a : added)
+        if (a != XCB_ATOM_NONE && std::find(state.begin(), state.end(), a) == state.end())
+            state.push_back(a);
+    x11::setAtoms(c, id, atom(Atom::NetWmState), state);
+    xcb_flush(c);
+}
 
 // WM_NORMAL_HINTS as ICCCM lays it out: 18 numbers, the flags first and the
 // window gravity last.
@@ -218,8 +244,7 @@ bool tiling()
         return false;
     auto& wm = windowManager();
     if (!wm.tiling) {
-        const xcb_window_t check = x11::window(c, x11::rootOf(c), atom(Atom::NetSupportingWmCheck));
-        const QByteArray name = check == XCB_WINDOW_NONE ? QByteArray() : x11::bytes(c, check, atom(Atom::NetWmName));
+        const QByteArray name = windowManagerName(c);
         wm.tiling = name == "wlroots wm" || name == "i3";
     }
     return *wm.tiling;
@@ -227,18 +252,20 @@ bool tiling()
 
 void keepOffTaskbar(QWidget& window)
 {
+    if (xcb_connection_t* c = x11::qtConnection())
+        addStates(c, window, {atom(Atom::NetWmStateSkipTaskbar), atom(Atom::NetWmStateSkipPager)});
+}
+
+bool keepBelowBehindDialogs()
+{
     xcb_connection_t* c = x11::qtConnection();
-    if (!c)
-        return;
-    const xcb_window_t id = idOf(window);
-    // Only while the window is unmapped may a client write its own state; the
-    // atoms already there (Qt's, or ours from an earlier showing) stay.
-    auto state = x11::atoms(c, id, atom(Atom::NetWmState));
-    for (const xcb_atom_t skip : {atom(Atom::NetWmStateSkipTaskbar), atom(Atom::NetWmStateSkipPager)})
-        if (skip != XCB_ATOM_NONE && std::find(state.begin(), state.end(), skip) == state.end())
-            state.push_back(skip);
-    x11::setAtoms(c, id, atom(Atom::NetWmState), state);
-    xcb_flush(c);
+    return !c || windowManagerName(c) != "KWin";
+}
+
+void keepAboveTheProgram(QWidget& dialog)
+{
+    if (xcb_connection_t* c = x11::qtConnection(); c && windowManagerName(c) == "KWin")
+        addStates(c, dialog, {atom(Atom::NetWmStateModal)});
 }
 
 QRect frameGeometry(const QWidget& window)

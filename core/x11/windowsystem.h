@@ -24,6 +24,20 @@ bool tiling();
 // Keeps a window's button off the taskbar (on X11; elsewhere nothing).
 void keepOffTaskbar(QWidget& window);
 
+// The backdrop behind the dialogs and the dialogs in front of it. A
+// full-screen window that keeps below (_NET_WM_STATE_BELOW) stays behind the
+// dialogs even when a click has made it active itself. kwin, though, puts
+// such a window under its panels before it asks whether it is full screen
+// (Window::belongsToLayer), and keeps a dialog that Qt makes transient for
+// the program's group above the program's other windows only when it is
+// modal (shouldKeepTransientAbove). There the backdrop does not keep below,
+// so that kwin lifts it over its panels while a dialog of the program is
+// active, and the dialogs say to the window manager that they are modal (Qt
+// blocks no input for that, and other programs' windows still go over them).
+bool keepBelowBehindDialogs();
+// Before every map of a window with a title bar, as keepOffTaskbar().
+void keepAboveTheProgram(QWidget& dialog);
+
 // Where a window is, frame included, as the window manager says it framed it
 // (Qt may not have heard of the frame yet and then gives the client area).
 QRect frameGeometry(const QWidget& window);

@@ -50,6 +50,7 @@ enum class Atom : std::uint8_t {
     NetWmName,
     NetFrameExtents,
     NetRequestFrameExtents,
+    NetWmStateModal,
     Count
 };
 xcb_atom_t atom(Atom a);

@@ -199,6 +199,28 @@ private:
     std::vector<std::pair<xcb_window_t, std::unique_ptr<x11::Watch::Selection>>> m_selections;
 };
 
+// The window manager's name, as its check window gives it (_NET_SUPPORTING_WM_CHECK).
+QByteArray windowManagerName()
+{
+    const xcb_window_t check = x11::window(server(), root(), atom(SupportingWmCheck));
+    return check == XCB_WINDOW_NONE ? QByteArray() : x11::bytes(server(), check, atom(WmName));
+}
+
+// What a taskbar or a click does: asks the window manager to activate a
+// window (_NET_ACTIVE_WINDOW from a pager), which raises it too.
+void activateAsTheUserDoes(Screen& s)
+{
+    xcb_client_message_event_t e = {};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = idOf(s);
+    e.type = atom(ActiveWindow);
+    e.data.data32[0] = 2;
+    xcb_send_event(server(), 0, root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&e));
+    xcb_flush(server());
+}
+
 QString rectText(const QRect& r)
 {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
@@ -297,6 +319,24 @@ private slots:
         QTest::mouseClick(s.Form3().C("Command1").widget(), Qt::LeftButton); // Znovu
         QTest::mouseClick(s.Start().C("Command1").widget(), Qt::LeftButton);
         shownWithoutButton(s.Background(), "backdrop, second pass");
+        // The indicator names the hidden completion dialog now, so the
+        // backdrop, once activated, hands the focus on to no dialog: the
+        // wizard stays in front of it all the same. Not under openbox, which
+        // puts a full-screen window over the others while it is focused
+        // itself, whether it keeps below or not (client.c, calc_layer: "you
+        // are fullscreen while you or your children are focused"), and takes
+        // a dialog that Qt makes transient for the program's group for no
+        // transient at all.
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.Form1()) && isActive(s.Form1()); }, 5000));
+        if (windowManagerName() != "Openbox") {
+            // (kwin hands the activation on to the wizard, which is then already active.)
+            activateAsTheUserDoes(s.Background());
+            (void)QTest::qWaitFor([&] { return isActive(s.Background()); }, 1000);
+            QVERIFY2(isActive(s.Background()) || isActive(s.Form1()), "neither the backdrop nor the wizard is active");
+            QVERIFY2(stackingIndex(s.Form1()) > stackingIndex(s.Background()), "the backdrop in front of the wizard");
+            activateAsTheUserDoes(s.Form1());
+            QVERIFY(QTest::qWaitFor([&] { return isActive(s.Form1()); }, 5000));
+        }
 
         h->act([&] { s.Form3().Show(); });
         s.Form3().window()->close(); // back to the completion dialog

@@ -311,6 +311,32 @@ def test_metadata_licence_rating_and_release(metainfo):
     assert c.find("releases/release").get("version") == VERSION
 
 
+def test_metadata_names_its_developer_in_both_forms(metainfo):
+    # AppStream 1.0's developer block with its id, and the older developer_name, which is all
+    # that Debian 12's AppStream 0.16 reads.
+    c = metainfo[1]
+    assert [(d.get("id"), d.findtext("name")) for d in c.findall("developer")] == \
+        [("io.github.valdrynix", "The Valdrynix Plim developers")]
+    assert c.findtext("developer_name") == "The Valdrynix Plim developers"
+
+
+def test_the_one_release_is_1_0_of_the_changelogs_day(metainfo, root):
+    # A fixed date written in the sources, the day of the changelog's entry, not the day of a build.
+    releases = [(r.get("version"), r.get("date"), r.get("timestamp")) for r in metainfo[1].findall("releases/release")]
+    assert releases == [("1.0", "2026-12-08", None)]
+    text = gzip.decompress((root / "share/doc/valdrynix-plim/changelog.gz").read_bytes()).decode()
+    assert run("dpkg-parsechangelog", "-l", "-", "-S", "Date", input=text).stdout.strip() == \
+        "Tue, 08 Dec 2026 12:00:00 +0000"
+
+
+def test_screenshots_are_fetched_from_the_release_tag(metainfo):
+    # A branch moves on; the pictures of 1.0 stay where its tag is.
+    urls = [url for _, url, _ in screenshot_files(metainfo)]
+    elsewhere = [u for u in urls
+                 if not u.startswith("https://raw.githubusercontent.com/valdrynix/plim/v1.0/docs/screenshots/")]
+    assert urls and not elsewhere, f"not under the v1.0 tag: {elsewhere}"
+
+
 def test_description_in_english_and_czech(metainfo):
     paragraphs = metainfo[1].findall("description/p")
     english = [p for p in paragraphs if p.get(XML_LANG) is None]
@@ -380,6 +406,7 @@ def test_the_composed_catalogue_has_the_icon_and_the_screenshots(catalogue, meta
     listed = [i.text for i in c.findall("screenshots/screenshot/image")]
     assert listed == [url for _, url, _ in screenshot_files(metainfo)]
     assert any(d.get(XML_LANG) == "cs" for d in c.findall("description")), "no Czech description in the catalogue"
+    assert c.findtext("developer_name") == "The Valdrynix Plim developers", "the catalogue names no developer"
 
 
 # ------------------------------------------------------------------ icons

@@ -43,6 +43,10 @@ if [ "$with_tests" = 1 ]; then
     # the package tests: pytest, hardening-check (in devscripts), appstreamcli
     # compose, and Qt's Wayland platform for the start-up line on Wayland alone
     python3-pytest devscripts appstream-compose qt6-wayland
+    # Debian's check that the package builds the same twice, with what its
+    # variations need (faketime, disorderfs, the Estonian locale it builds in:
+    # locales-all) and diffoscope to say what differs
+    reprotest faketime disorderfs locales-all diffoscope-minimal
     # the layout of the C++ files, checked as a test
     clang-format
   )

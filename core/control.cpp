@@ -219,9 +219,11 @@ QWidget* CommandButton::createWidget(QWidget* parent)
     return w;
 }
 
-void CommandButton::showText()
+// ---------------------------------------------------------------- buttons
+
+void Button::showText()
 {
-    if (auto* w = as<ButtonWidget>())
+    if (auto* w = dynamic_cast<QAbstractButton*>(widget()))
         w->setText(Caption());
 }
 
@@ -236,12 +238,6 @@ QWidget* OptionButton::createWidget(QWidget* parent)
             w->report(Event::Click);
     });
     return w;
-}
-
-void OptionButton::showText()
-{
-    if (auto* w = as<OptionWidget>())
-        w->setText(Caption());
 }
 
 bool OptionButton::Value() const

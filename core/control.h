@@ -129,34 +129,39 @@ private:
     void applyLook() override;
 };
 
-class CommandButton final : public Control {
+// What command and option buttons share: a caption shown on a Qt button, and
+// the keyboard focus.
+class Button : public Control {
 public:
-    static constexpr Kind kindOf = Kind::CommandButton;
     using Control::Caption;
     using Control::setCaption;
 
-private:
-    friend class Control;
+protected:
     using Control::Control;
-    QWidget* createWidget(QWidget* parent) override;
     void showText() override;
     bool focusable() const override { return true; }
 };
 
-class OptionButton final : public Control {
+class CommandButton final : public Button {
+public:
+    static constexpr Kind kindOf = Kind::CommandButton;
+
+private:
+    friend class Control;
+    using Button::Button;
+    QWidget* createWidget(QWidget* parent) override;
+};
+
+class OptionButton final : public Button {
 public:
     static constexpr Kind kindOf = Kind::OptionButton;
-    using Control::Caption;
-    using Control::setCaption;
     // Selected or not (the user changes it too).
     bool Value() const;
 
 private:
     friend class Control;
-    using Control::Control;
+    using Button::Button;
     QWidget* createWidget(QWidget* parent) override;
-    void showText() override;
-    bool focusable() const override { return true; }
 };
 
 class Frame final : public Control {

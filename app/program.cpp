@@ -13,7 +13,8 @@ constexpr FontSubstitute fonts[] = {{"Tengwar Quenya", serif}};
 
 const ProgramData& data()
 {
-    static const ProgramData d{Pictures(), "Valdrynix Plim 1.0.", {"OK", "Ano", "Ne", "Opakovat", "Storno"}, fonts};
+    static const ProgramData d{
+        ProgramName, Pictures(), "Valdrynix Plim 1.0.", {"OK", "Ano", "Ne", "Opakovat", "Storno"}, fonts};
     return d;
 }
 

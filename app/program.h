@@ -17,6 +17,9 @@
 
 namespace vp {
 
+// The program's name: its command, and what its own lines on stderr begin with.
+inline constexpr char ProgramName[] = "valdrynix-plim";
+
 class Setup final : public Program {
 public:
     Setup(Clock& clock, MessageBoxes& boxes, Random& random);

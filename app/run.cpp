@@ -16,7 +16,7 @@ namespace vp {
 int run(char* programPath, const StartupMark& mark)
 {
     const auto reached = [&mark](const char* step, Setup* setup) { return !mark || mark(step, setup); };
-    if (!choosePlatform(programPath))
+    if (!choosePlatform(ProgramName, programPath))
         return 1;
     noBusAutolaunch();
     if (!reached("platform", nullptr))
@@ -27,7 +27,7 @@ int run(char* programPath, const StartupMark& mark)
     char* qtArgv[] = {programPath, nullptr};
     QApplication app(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setApplicationName(QStringLiteral("valdrynix-plim"));
+    QApplication::setApplicationName(QString::fromLatin1(ProgramName));
     // Lets a desktop match the windows to the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.valdrynix.Plim"));
     if (!reached("app", nullptr))

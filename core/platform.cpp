@@ -120,66 +120,76 @@ void noBusAutolaunch()
         setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
-bool choosePlatform(const char* programPath)
+namespace {
+
+const char* environment(const char* name)
 {
-    const auto value = [](const char* name) {
-        const char* v = std::getenv(name);
-        return v && *v ? v : nullptr;
-    };
-    const char* platform = value("QT_QPA_PLATFORM");
-    const char* x = value("DISPLAY");
-    const char* wayland = value("WAYLAND_DISPLAY");
+    const char* v = std::getenv(name);
+    return v && *v ? v : nullptr;
+}
+
+// With WAYLAND_DISPLAY alone: the compositor's socket must be there
+// (WAYLAND_DISPLAY itself, or that name in XDG_RUNTIME_DIR) and Qt's Wayland
+// plugin (qt6-wayland), Qt's own choice there.
+bool onWaylandAlone(const char* program, const char* wayland)
+{
+    const char* runtime = environment("XDG_RUNTIME_DIR");
+    const std::string socket =
+        wayland[0] == '/' ? std::string(wayland) : std::string(runtime ? runtime : "") + "/" + wayland;
+    struct stat st {};
+    if ((wayland[0] != '/' && !runtime) || stat(socket.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) {
+        std::fprintf(stderr,
+                     "%s cannot reach the Wayland display \"%s\" that WAYLAND_DISPLAY names (no "
+                     "compositor's socket %s) and DISPLAY is not set\n",
+                     program, wayland, socket.c_str());
+        return false;
+    }
+    const QDir plugins(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+    if (plugins.entryList({QStringLiteral("libqwayland*.so")}, QDir::Files).isEmpty()) {
+        std::fprintf(stderr,
+                     "%s cannot show its windows on the Wayland display \"%s\": Qt's Wayland support "
+                     "(qt6-wayland) is not installed and DISPLAY is not set; run it through Xwayland (on a "
+                     "desktop that provides it, DISPLAY is set)\n",
+                     program, wayland);
+        return false;
+    }
+    std::fprintf(stderr,
+                 "%s: on Wayland (WAYLAND_DISPLAY=%s, no DISPLAY) a program cannot place its windows, "
+                 "keep the backdrop below the others or keep its windows off the taskbar, so this is not the whole "
+                 "show; for that, run it through Xwayland (on a desktop that provides it, DISPLAY is set)\n",
+                 program, wayland);
+    return true;
+}
+
+} // namespace
+
+bool choosePlatform(const char* program, const char* programPath)
+{
+    const char* platform = environment("QT_QPA_PLATFORM");
+    const char* x = environment("DISPLAY");
+    const char* wayland = environment("WAYLAND_DISPLAY");
     if (platform && std::strncmp(platform, "xcb", 3) != 0)
         return true;
-    if (!platform && !x && wayland) {
-        // The compositor's socket: WAYLAND_DISPLAY itself, or that name in XDG_RUNTIME_DIR.
-        const char* runtime = value("XDG_RUNTIME_DIR");
-        const std::string socket =
-            wayland[0] == '/' ? std::string(wayland) : std::string(runtime ? runtime : "") + "/" + wayland;
-        struct stat st {};
-        if ((wayland[0] != '/' && !runtime) || stat(socket.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) {
-            std::fprintf(stderr,
-                         "valdrynix-plim cannot reach the Wayland display \"%s\" that WAYLAND_DISPLAY names (no "
-                         "compositor's socket %s) and DISPLAY is not set\n",
-                         wayland, socket.c_str());
-            return false;
-        }
-        // Qt's own choice there is a native Wayland client, through its Wayland plugin (qt6-wayland).
-        const QDir plugins(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
-        if (plugins.entryList({QStringLiteral("libqwayland*.so")}, QDir::Files).isEmpty()) {
-            std::fprintf(stderr,
-                         "valdrynix-plim cannot show its windows on the Wayland display \"%s\": Qt's Wayland support "
-                         "(qt6-wayland) is not installed and DISPLAY is not set; run it through Xwayland (on a "
-                         "desktop that provides it, DISPLAY is set)\n",
-                         wayland);
-            return false;
-        }
-        std::fprintf(stderr,
-                     "valdrynix-plim: on Wayland (WAYLAND_DISPLAY=%s, no DISPLAY) a program cannot place its windows, "
-                     "keep the backdrop below the others or keep its windows off the taskbar, so this is not the whole "
-                     "show; for that, run it through Xwayland (on a desktop that provides it, DISPLAY is set)\n",
-                     wayland);
-        return true;
-    }
+    if (!platform && !x && wayland)
+        return onWaylandAlone(program, wayland);
     if (!x && wayland) {
-        std::fprintf(stderr, "valdrynix-plim was asked for X11 (QT_QPA_PLATFORM=%s) but DISPLAY is not set\n",
-                     platform);
+        std::fprintf(stderr, "%s was asked for X11 (QT_QPA_PLATFORM=%s) but DISPLAY is not set\n", program, platform);
         return false;
     }
     if (!x) {
         std::fprintf(stderr,
-                     "valdrynix-plim needs a graphical desktop and there is no display here (neither DISPLAY nor "
+                     "%s needs a graphical desktop and there is no display here (neither DISPLAY nor "
                      "WAYLAND_DISPLAY is set), so start it from a desktop session or on a virtual screen: "
                      "xvfb-run -s \"-screen 0 1024x768x24\" %s\n",
-                     programPath);
+                     program, programPath);
         return false;
     }
     // Qt would abort on a display it cannot open; say which one it was instead.
     if (!ws::displayReachable(x)) {
         std::fprintf(stderr,
-                     "valdrynix-plim cannot reach the X display \"%s\" that DISPLAY names (it is not there, or "
+                     "%s cannot reach the X display \"%s\" that DISPLAY names (it is not there, or "
                      "it does not let this user in)\n",
-                     x);
+                     program, x);
         return false;
     }
     if (!platform && wayland)

@@ -70,8 +70,9 @@ bool keepBelowBehindDialogs();
 // Wayland compositor: centring windows and handing the focus back need it.
 // Returns false, having said why in one line on stderr, when there is no
 // display at all or the X display that DISPLAY names cannot be reached. On
-// Wayland alone it says in one line what is lost there, and goes on.
-bool choosePlatform(const char* programPath);
+// Wayland alone it says in one line what is lost there, and goes on. Its
+// lines begin with `program`, the program's name.
+bool choosePlatform(const char* program, const char* programPath);
 
 // Where the desktop has no session bus, keeps D-Bus from starting one: libdbus
 // would run dbus-launch (a bus daemon that outlives the program, with files

@@ -80,7 +80,7 @@ void Runtime::fault(const std::string& what) const
         onFault(what);
         return;
     }
-    std::fprintf(stderr, "valdrynix-plim: %s\n", what.c_str());
+    std::fprintf(stderr, "%s: %s\n", m_name.c_str(), what.c_str());
     std::fflush(stderr);
     std::_Exit(70);
 }

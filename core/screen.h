@@ -46,6 +46,7 @@ struct BoxButtons {
 // of its message boxes where a handler gives none and their buttons'
 // captions, and its fonts' substitutes.
 struct ProgramData {
+    std::string_view name; // what the program's own lines on stderr begin with
     const PictureCatalogue& pictures;
     std::string_view boxTitle;
     BoxButtons boxButtons;
@@ -100,6 +101,7 @@ private:
     MessageBoxes& m_boxes;
     Random& m_random;
     const PictureCatalogue& m_pictures;
+    std::string m_name;
     bool m_busy = false;
     Screen* m_active = nullptr;
     Screen* m_pending = nullptr;

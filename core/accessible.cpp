@@ -1,5 +1,6 @@
 #include "accessible.h"
 
+#include "clock.h"
 #include "control.h"
 #include "pictures.h"
 #include "text.h"
@@ -92,6 +93,38 @@ public:
     }
 };
 
+// What a screen reader is told as it happens, beside the focus: a page turned,
+// a status line that changed. Orca 43 cannot speak a changed name or
+// description from Qt 6.4 (its event carries the object where the new text
+// belongs); it speaks a notification as that shows, by its name, leaving out
+// the word "notification" for one inside a status bar. Inside a dialog it
+// would first read the dialog again with all its text, so the status bar sits
+// in a window of its own within the screen's window. Each window that has
+// something to tell gets these three, none of them ever on screen (what they
+// tell is), and the notification is shown anew, named by the news.
+const char* const AnnouncerPart = "vpAnnouncer"; // "window", "bar" or "note"
+const char* const NewsProperty = "vpNews";
+
+QWidget* announcerOf(const QWidget* window)
+{
+    for (QObject* o : window->children())
+        if (o->property(AnnouncerPart).toString() == QLatin1String("window"))
+            return static_cast<QWidget*>(o);
+    return nullptr;
+}
+
+class AnnouncerAccessible final : public QAccessibleWidget, public Ours {
+public:
+    AnnouncerAccessible(QWidget* w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && role() == QAccessible::Notification)
+            return widget()->property(NewsProperty).toString();
+        return QString();
+    }
+};
+
 class WindowAccessible final : public ContainerAccessible {
 public:
     WindowAccessible(QWidget* w, const ScreenDef& def)
@@ -116,6 +149,21 @@ public:
         if (!m_def.spokenName.empty())
             return nameOf(m_def.spokenName);
         return widget()->windowTitle();
+    }
+
+    // The controls in reading order, then the status bar once there is one.
+    int childCount() const override { return ContainerAccessible::childCount() + (announcerOf(widget()) ? 1 : 0); }
+    QAccessibleInterface* child(int index) const override
+    {
+        if (QWidget* bar = announcerOf(widget()); bar && index == ContainerAccessible::childCount())
+            return QAccessible::queryAccessibleInterface(bar);
+        return ContainerAccessible::child(index);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        if (QWidget* bar = announcerOf(widget()); bar && child && child->object() == bar)
+            return ContainerAccessible::childCount();
+        return ContainerAccessible::indexOfChild(child);
     }
 
 private:
@@ -211,6 +259,10 @@ QAccessibleInterface* factory(const QString&, QObject* o)
     if (!o || !o->isWidgetType())
         return nullptr;
     auto* w = static_cast<QWidget*>(o);
+    if (const QString part = o->property(AnnouncerPart).toString(); !part.isEmpty())
+        return new AnnouncerAccessible(w, part == QLatin1String("window") ? QAccessible::Window
+                                          : part == QLatin1String("bar")  ? QAccessible::StatusBar
+                                                                          : QAccessible::Notification);
     if (const ScreenDef* def = windows().value(o, nullptr))
         return new WindowAccessible(w, *def);
     const Control* c = controlOf(o);
@@ -274,6 +326,47 @@ QHash<const QObject*, QPointer<QWidget>>& pageTellers()
     static QHash<const QObject*, QPointer<QWidget>> map;
     return map;
 }
+
+void useOurInterface(QObject* o);
+
+// Tells a screen reader `news` once the program has done what it is doing
+// (a page that fills a text box sends a flood of events, in which Orca 43
+// drops what comes first): the window's notification shows, named by it.
+void announce(QWidget* window, const QString& news)
+{
+    if (!window || news.isEmpty() || !QAccessible::isActive())
+        return;
+    QWidget* holder = announcerOf(window);
+    if (!holder) {
+        holder = new QWidget(window);
+        auto* bar = new QWidget(holder);
+        auto* note = new QWidget(bar);
+        for (auto [w, part] : {std::pair{holder, "window"}, std::pair{bar, "bar"}, std::pair{note, "note"}}) {
+            w->setProperty(AnnouncerPart, QString::fromLatin1(part));
+            w->hide();
+            useOurInterface(w);
+        }
+    }
+    QWidget* note = nullptr;
+    for (auto* w : holder->findChildren<QWidget*>())
+        if (w->property(AnnouncerPart).toString() == QLatin1String("note"))
+            note = w;
+    note->setProperty(NewsProperty, news);
+    QMetaObject::invokeMethod(
+        note,
+        [note] {
+            if (QAccessible::isActive()) {
+                QAccessibleEvent shown(note, QAccessible::ObjectShow);
+                QAccessible::updateAccessibility(&shown);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+// A status line is told at most this often: its text may change every tick.
+constexpr double StatusPaceSeconds = 10.0;
+const char* const StatusToldProperty = "vpStatusTold";             // the clock's seconds when it was last told
+const char* const StatusDescribingProperty = "vpStatusDescribing"; // the focus is described by it
 
 } // namespace
 
@@ -372,6 +465,61 @@ void accessibleTextChanged(const Control& control)
     }
     if (const ScreenDef* def = windows().value(window, nullptr); def && def->spokenNameFrom == control.def().name)
         send(window, QAccessible::NameChanged);
+    if (control.def().access.status)
+        statusChanged(control);
+}
+
+namespace {
+
+// The control that has the keyboard focus describes `text`, so that a screen
+// reader's "where am I" tells it; the one that described it before, if
+// another, no longer does.
+void describeByFocus(QWidget* window, const QString& text)
+{
+    QWidget* focus = window->focusWidget();
+    QPointer<QWidget>& teller = pageTellers()[window];
+    if (teller && teller != focus)
+        teller->setAccessibleDescription(QString());
+    teller = focus;
+    if (focus)
+        focus->setAccessibleDescription(text);
+}
+
+} // namespace
+
+void statusChanged(const Control& control)
+{
+    // The line is read with its window whenever that comes to the front. While
+    // the window stays in front, the line is told when it has changed and the
+    // last telling is long enough ago, and from the first telling on, the
+    // control with the focus is described by the line as the screen shows it
+    // (for "where am I"). Nothing is told over a box, and the focus is not
+    // described while its window is behind one: coming back, the window is
+    // read once, as it is then, not again with the focus.
+    QWidget* w = control.widget();
+    QWidget* window = w->window();
+    const double now = control.clock().secondsSinceMidnight();
+    const QString text = displayLines(control.Caption());
+    const bool describing = w->property(StatusDescribingProperty).toBool();
+    if (!window->isVisible() || !window->isActiveWindow()) {
+        w->setProperty(StatusToldProperty, now);
+        if (describing) {
+            w->setProperty(StatusDescribingProperty, false);
+            describeByFocus(window, QString());
+        }
+        return;
+    }
+    const QVariant told = w->property(StatusToldProperty);
+    const double since = told.isValid() ? now - told.toDouble() : StatusPaceSeconds;
+    if (since >= 0.0 && since < StatusPaceSeconds) { // across midnight: long enough
+        if (describing)
+            describeByFocus(window, text);
+        return;
+    }
+    w->setProperty(StatusToldProperty, now);
+    w->setProperty(StatusDescribingProperty, true);
+    describeByFocus(window, text);
+    announce(window, text);
 }
 
 void accessibleWidthChanged(const Control& control)
@@ -414,6 +562,7 @@ void accessibleFrameShown(const Control& control)
         send(focus, QAccessible::DescriptionChanged);
     else
         focus->setAccessibleDescription(text);
+    announce(window, text);
 }
 
 } // namespace vp

@@ -35,6 +35,8 @@ void describeScreen(QWidget& window, const std::vector<std::unique_ptr<Control>>
 void accessibleTextChanged(const Control& control);
 void accessibleWidthChanged(const Control& control);
 void accessibleFrameShown(const Control& control);
+// A status line's caption changed (called by accessibleTextChanged).
+void statusChanged(const Control& control);
 
 // What a picture of the catalogue shows, in the program's language.
 QString pictureDescription(PictureId id);

@@ -41,6 +41,7 @@ Role defaultFore(Kind k) { return k == Kind::TextBox || k == Kind::Line ? Role::
 Control::Control(const ControlDef& def, QWidget* parent, std::function<void(Event)> raise, Clock& clock)
     : m_def(def),
       m_raise(std::move(raise)),
+      m_clock(&clock),
       m_text(QString::fromUtf8(def.caption.data(), static_cast<qsizetype>(def.caption.size()))),
       m_left(def.left),
       m_top(def.top),

@@ -34,6 +34,8 @@ public:
     const ControlDef& def() const { return m_def; }
     Kind kind() const { return m_def.kind; }
     QWidget* widget() const { return m_widget; }
+    // The screens' clock (the program's time, virtual in the tests).
+    const Clock& clock() const { return *m_clock; }
 
     QString Caption() const { return m_text; }
     void setCaption(const QString& caption);
@@ -76,6 +78,7 @@ private:
 
     ControlDef m_def;
     std::function<void(Event)> m_raise;
+    const Clock* m_clock;
     QPointer<QWidget> m_widget;
     std::unique_ptr<TickSource> m_ticks;
     QString m_text;

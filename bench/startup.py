@@ -49,6 +49,10 @@ def main():
         med[name] = statistics.median(expose)
         print(f"  {name:<16} first expose: median {med[name]:8.2f}  mean {statistics.mean(expose):8.2f}"
               f"   first frame: median {statistics.median(frame):8.2f}")
+        # Where the time went: the median moment of each step on the way.
+        steps = [dict((k, float(v)) for k, v in (p.split(":") for p in r["phases"].split(","))) for r in rows]
+        print("  " + " " * 16 + " steps (medians):",
+              ", ".join(f"{k} {statistics.median(st[k] for st in steps):.1f}" for k in steps[0]))
     ratio = med["valdrynix-plim"] / med["minimal"]
     print(f"ratio valdrynix-plim/minimal, first expose (medians): {ratio:.3f}")
     print(f"target (ratio at most 1.3): {'met' if ratio <= 1.3 else 'NOT met'}")

@@ -2,7 +2,7 @@
 // up a window like the splash screen - one borderless 323 x 241 window with
 // the portrait scaled into it - measured by the same probe.
 #include "bench/startup_probe.h"
-#include "core/pictures.h"
+#include "screens/catalogue.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -25,7 +25,7 @@ int main(int argc, char* argv[])
     auto* picture = new QLabel(&window);
     picture->setGeometry(0, 0, 323, 241);
     picture->setScaledContents(true);
-    picture->setPixmap(vp::pixmapOf(vp::PictureId::Portrait));
+    picture->setPixmap(vp::Pictures().pixmap(vp::PictureId::Portrait));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r = window.geometry();
         r.moveCenter(screen->availableGeometry().center());

@@ -1,40 +1,21 @@
-// Start-up benchmark, the real program: main() exactly as app/main.cpp has it,
-// plus a probe that reports when the splash window is first exposed and quits.
+// Start-up benchmark, the real program: the start-up of app/main.cpp itself
+// (vp::run), with a probe that marks its steps, reports when the splash
+// window is first exposed and quits.
 #include "app/program.h"
+#include "app/run.h"
 #include "bench/startup_probe.h"
-#include "core/clock.h"
-#include "core/msgbox.h"
-#include "core/platform.h"
-#include "core/theme.h"
-#include "core/values.h"
 
-#include <QApplication>
+#include <string_view>
 
 int main(int argc, char* argv[])
 {
+    (void)argc;
     const vp::bench::ProcessAge age;
     vp::bench::FirstFrameProbe probe(age);
     probe.mark("main");
-
-    if (!vp::choosePlatform(argv[0]))
-        return 1;
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setApplicationName(QStringLiteral("valdrynix-plim"));
-    probe.mark("app");
-    vp::installTheme(app);
-    probe.mark("theme");
-
-    vp::RealClock clock;
-    vp::QtMessageBoxes boxes;
-    vp::Random random;
-    vp::Setup setup(clock, boxes, random);
-    setup.runtime().onNothingVisible = [] { QCoreApplication::quit(); };
-    probe.mark("setup");
-    setup.launch();
-    probe.mark("shown");
-
-    if (!probe.watch(setup.PreStart().window()))
-        return 2;
-    return QApplication::exec();
+    return vp::run(argv[0], [&probe](const char* step, vp::Setup* setup) {
+        probe.mark(step);
+        // Once the splash is shown, its window is the one to watch.
+        return std::string_view(step) != "shown" || probe.watch(setup->PreStart().window());
+    });
 }

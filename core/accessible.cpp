@@ -2,14 +2,14 @@
 
 #include "clock.h"
 #include "control.h"
-#include "pictures.h"
+#include "screen.h"
 #include "text.h"
 #include "widgets.h"
+#include "window.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
-#include <QHash>
 #include <QPointer>
 #include <algorithm>
 
@@ -17,21 +17,15 @@ namespace vp {
 
 namespace {
 
-// The runtime's own windows and controls, so that the interfaces can read what
-// the program set (captions, twips) rather than what was drawn.
-QHash<const QObject*, const ScreenDef*>& windows()
+// The control behind a runtime widget; none for other widgets, and for a
+// widget whose control has gone (it is on its way out).
+const Control* controlOf(const QObject* o)
 {
-    static QHash<const QObject*, const ScreenDef*> map;
-    return map;
+    const auto* owned = o && o->isWidgetType() ? dynamic_cast<const Owned*>(static_cast<const QWidget*>(o)) : nullptr;
+    return owned ? owned->control : nullptr;
 }
 
-QHash<const QObject*, const Control*>& controls()
-{
-    static QHash<const QObject*, const Control*> map;
-    return map;
-}
-
-const Control* controlOf(const QObject* o) { return controls().value(o, nullptr); }
+ScreenWindow* windowOf(const QWidget* w) { return w ? dynamic_cast<ScreenWindow*>(w->window()) : nullptr; }
 
 QString nameOf(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -41,15 +35,11 @@ bool isDecoration(const QWidget* w)
     return c && c->def().access.decoration;
 }
 
-// The control of `window`'s screen with that name (no index), if any.
-const Control* findInWindow(const QWidget* window, std::string_view name)
+// The control of `w`'s screen with that name (no index), if any.
+const Control* sibling(const QWidget* w, std::string_view name)
 {
-    for (auto it = controls().cbegin(); it != controls().cend(); ++it) {
-        const Control* c = it.value();
-        if (c->def().name == name && c->def().index == -1 && c->widget() && c->widget()->window() == window)
-            return c;
-    }
-    return nullptr;
+    const ScreenWindow* window = windowOf(w);
+    return window && !name.empty() ? window->screen().findControl(name) : nullptr;
 }
 
 // Children in reading order, top to bottom and left to right, without the
@@ -127,9 +117,8 @@ public:
 
 class WindowAccessible final : public ContainerAccessible {
 public:
-    WindowAccessible(QWidget* w, const ScreenDef& def)
-        : ContainerAccessible(w, def.dialog ? QAccessible::Dialog : QAccessible::Window),
-          m_def(def)
+    explicit WindowAccessible(ScreenWindow* w)
+        : ContainerAccessible(w, w->screen().def().dialog ? QAccessible::Dialog : QAccessible::Window)
     {
     }
 
@@ -139,35 +128,31 @@ public:
             return ContainerAccessible::text(t);
         // A window without a title bar is named by what it shows; its title
         // is never seen and stays as the program set it.
-        if (!m_def.spokenNameFrom.empty()) {
-            if (const Control* label = findInWindow(widget(), m_def.spokenNameFrom)) {
-                const QString first = displayLines(label->Caption()).section(QLatin1Char('\n'), 0, 0).trimmed();
-                if (!first.isEmpty())
-                    return first;
-            }
+        const ScreenDef& def = static_cast<ScreenWindow*>(widget())->screen().def();
+        if (const Control* label = sibling(widget(), def.spokenNameFrom)) {
+            const QString first = displayLines(label->shownText()).section(QLatin1Char('\n'), 0, 0).trimmed();
+            if (!first.isEmpty())
+                return first;
         }
-        if (!m_def.spokenName.empty())
-            return nameOf(m_def.spokenName);
+        if (!def.spokenName.empty())
+            return nameOf(def.spokenName);
         return widget()->windowTitle();
     }
 
-    // The controls in reading order, then the status bar once there is one.
+    // The controls in reading order, then the announcer once there is one.
     int childCount() const override { return ContainerAccessible::childCount() + (announcerOf(widget()) ? 1 : 0); }
     QAccessibleInterface* child(int index) const override
     {
-        if (QWidget* bar = announcerOf(widget()); bar && index == ContainerAccessible::childCount())
-            return QAccessible::queryAccessibleInterface(bar);
+        if (QWidget* holder = announcerOf(widget()); holder && index == ContainerAccessible::childCount())
+            return QAccessible::queryAccessibleInterface(holder);
         return ContainerAccessible::child(index);
     }
     int indexOfChild(const QAccessibleInterface* child) const override
     {
-        if (QWidget* bar = announcerOf(widget()); bar && child && child->object() == bar)
+        if (QWidget* holder = announcerOf(widget()); holder && child && child->object() == holder)
             return ContainerAccessible::childCount();
         return ContainerAccessible::indexOfChild(child);
     }
-
-private:
-    const ScreenDef& m_def;
 };
 
 class LabelAccessible final : public QAccessibleWidget, public Ours {
@@ -178,7 +163,7 @@ public:
     {
         if (t == QAccessible::Name) {
             const Control* c = controlOf(object());
-            return c ? displayLines(c->Caption()) : QString();
+            return c ? displayLines(c->shownText()) : QString();
         }
         return QAccessibleWidget::text(t);
     }
@@ -198,8 +183,8 @@ public:
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Name) {
-            const Control* c = controlOf(object());
-            return c && c->Picture() ? pictureDescription(c->Picture()->id) : QString();
+            const auto* c = static_cast<const Image*>(controlOf(object()));
+            return c && c->Picture() ? c->pictures().spoken(c->Picture()->id) : QString();
         }
         return QAccessibleWidget::text(t);
     }
@@ -217,8 +202,8 @@ int barValue(const QWidget* frame)
     const Control* bar = controlOf(frame);
     if (!bar)
         return 0;
-    const Control* fill = findInWindow(frame->window(), bar->def().access.barFill);
-    const Control* track = findInWindow(frame->window(), bar->def().access.barTrack);
+    const Control* fill = sibling(frame, bar->def().access.barFill);
+    const Control* track = sibling(frame, bar->def().access.barTrack);
     if (!fill || !track || !(track->Width() > 0.0F))
         return 0;
     const float done = fill->Width() / track->Width() * 100.0F;
@@ -254,6 +239,9 @@ public:
     QVariant minimumStepSize() const override { return 1; }
 };
 
+// Made from the widget, as Qt's own factory does: the runtime's window, and
+// the widgets of the controls the runtime paints itself. Everything else
+// keeps Qt's own interface.
 QAccessibleInterface* factory(const QString&, QObject* o)
 {
     if (!o || !o->isWidgetType())
@@ -263,9 +251,9 @@ QAccessibleInterface* factory(const QString&, QObject* o)
         return new AnnouncerAccessible(w, part == QLatin1String("window") ? QAccessible::Window
                                           : part == QLatin1String("bar")  ? QAccessible::StatusBar
                                                                           : QAccessible::Notification);
-    if (const ScreenDef* def = windows().value(o, nullptr))
-        return new WindowAccessible(w, *def);
-    const Control* c = controlOf(o);
+    if (auto* window = dynamic_cast<ScreenWindow*>(w))
+        return new WindowAccessible(window);
+    const Control* c = controlOf(w);
     if (!c)
         return nullptr;
     switch (c->kind()) {
@@ -284,7 +272,7 @@ QAccessibleInterface* factory(const QString&, QObject* o)
     case Kind::Line:
         break;
     }
-    return nullptr; // Qt's own interface
+    return nullptr;
 }
 
 void send(QWidget* w, QAccessible::Event type)
@@ -301,7 +289,7 @@ void applyLabel(const Control& target, const Control& label)
     QWidget* w = target.widget();
     if (!w)
         return;
-    const QString text = displayLines(label.Caption());
+    const QString text = displayLines(label.shownText());
     if (target.kind() == Kind::OptionButton)
         w->setAccessibleDescription(text); // the option keeps its own caption as its name
     else
@@ -314,20 +302,11 @@ QString pageText(const QWidget* frame)
     QStringList lines;
     for (const QWidget* w : presentedChildren(frame)) {
         const Control* c = controlOf(w);
-        if (c && c->kind() == Kind::Label && c->Visible() && !c->Caption().isEmpty())
-            lines << displayLines(c->Caption());
+        if (c && c->kind() == Kind::Label && c->Visible() && !c->shownText().isEmpty())
+            lines << displayLines(c->shownText());
     }
     return lines.join(QLatin1Char('\n'));
 }
-
-// Per window, the control that tells of the page now shown.
-QHash<const QObject*, QPointer<QWidget>>& pageTellers()
-{
-    static QHash<const QObject*, QPointer<QWidget>> map;
-    return map;
-}
-
-void useOurInterface(QObject* o);
 
 // Tells a screen reader `news` once the program has done what it is doing
 // (a page that fills a text box sends a flood of events, in which Orca 43
@@ -344,7 +323,7 @@ void announce(QWidget* window, const QString& news)
         for (auto [w, part] : {std::pair{holder, "window"}, std::pair{bar, "bar"}, std::pair{note, "note"}}) {
             w->setProperty(AnnouncerPart, QString::fromLatin1(part));
             w->hide();
-            useOurInterface(w);
+            adoptAccessible(*w);
         }
     }
     QWidget* note = nullptr;
@@ -363,121 +342,13 @@ void announce(QWidget* window, const QString& news)
         Qt::QueuedConnection);
 }
 
-// A status line is told at most this often: its text may change every tick.
-constexpr double StatusPaceSeconds = 10.0;
-const char* const StatusToldProperty = "vpStatusTold";             // the clock's seconds when it was last told
-const char* const StatusDescribingProperty = "vpStatusDescribing"; // the focus is described by it
-
-} // namespace
-
-QString pictureDescription(PictureId id)
-{
-    switch (id) {
-    case PictureId::Portrait:
-        return QStringLiteral("Fotografie usměvavého muže s brýlemi");
-    case PictureId::PortraitInverted:
-        return QStringLiteral("Fotografie usměvavého muže s brýlemi, vzhůru nohama");
-    case PictureId::BackdropGradient:
-        return QStringLiteral("Modré pozadí");
-    case PictureId::ProductIcon:
-        return QStringLiteral("Plim 1.0.");
-    case PictureId::ArrowCursor:
-        return QStringLiteral("Šipka");
-    case PictureId::FolderIcon:
-        return QStringLiteral("Otevřená složka");
-    case PictureId::ComputerIcon:
-        return QStringLiteral("Počítač");
-    case PictureId::HeadCutout:
-        return QStringLiteral("Smějící se hlava");
-    case PictureId::None:
-        break;
-    }
-    return QString();
-}
-
-namespace {
-
-void useOurInterface(QObject* o)
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(&factory);
-        return true;
-    }();
-    (void)installed;
-    // An interface that the toolkit made before the object was ours (while a
-    // screen reader listens, widgets are asked about as they are made) goes.
-    if (!QAccessible::isActive())
-        return;
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(o);
-    if (iface && iface->isValid() && !dynamic_cast<Ours*>(iface))
-        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
-}
-
-} // namespace
-
-void registerWindow(QWidget& window, const ScreenDef& def)
-{
-    windows().insert(&window, &def);
-    QObject::connect(&window, &QObject::destroyed, [](QObject* o) {
-        windows().remove(o);
-        pageTellers().remove(o);
-    });
-    useOurInterface(&window);
-}
-
-void registerControl(const Control& control)
-{
-    const Kind k = control.kind();
-    if (!control.widget())
-        return;
-    controls().insert(control.widget(), &control);
-    if (k == Kind::Label || k == Kind::Image || k == Kind::Frame)
-        useOurInterface(control.widget());
-}
-
-void describeScreen(QWidget& window, const std::vector<std::unique_ptr<Control>>& built)
-{
-    for (const auto& c : built)
-        if (!c->def().access.labelledBy.empty())
-            if (const Control* label = findInWindow(&window, c->def().access.labelledBy))
-                applyLabel(*c, *label);
-}
-
-void forgetControl(const Control& control)
-{
-    if (control.widget())
-        controls().remove(control.widget());
-}
-
-void accessibleTextChanged(const Control& control)
-{
-    QWidget* w = control.widget();
-    if (!w || !controls().contains(w))
-        return; // still being built
-    send(w, QAccessible::NameChanged);
-    if (control.kind() != Kind::Label)
-        return;
-    QWidget* window = w->window();
-    for (auto it = controls().cbegin(); it != controls().cend(); ++it) {
-        const Control* c = it.value();
-        if (c->def().access.labelledBy == control.def().name && c->widget() && c->widget()->window() == window)
-            applyLabel(*c, control);
-    }
-    if (const ScreenDef* def = windows().value(window, nullptr); def && def->spokenNameFrom == control.def().name)
-        send(window, QAccessible::NameChanged);
-    if (control.def().access.status)
-        statusChanged(control);
-}
-
-namespace {
-
 // The control that has the keyboard focus describes `text`, so that a screen
 // reader's "where am I" tells it; the one that described it before, if
 // another, no longer does.
-void describeByFocus(QWidget* window, const QString& text)
+void describeByFocus(ScreenWindow* window, const QString& text)
 {
     QWidget* focus = window->focusWidget();
-    QPointer<QWidget>& teller = pageTellers()[window];
+    QPointer<QWidget>& teller = window->pageTeller;
     if (teller && teller != focus)
         teller->setAccessibleDescription(QString());
     teller = focus;
@@ -485,9 +356,12 @@ void describeByFocus(QWidget* window, const QString& text)
         focus->setAccessibleDescription(text);
 }
 
-} // namespace
+// A status line is told at most this often: its text may change every tick.
+constexpr double StatusPaceSeconds = 10.0;
+const char* const StatusToldProperty = "vpStatusTold";             // the clock's seconds when it was last told
+const char* const StatusDescribingProperty = "vpStatusDescribing"; // the focus is described by it
 
-void statusChanged(const Control& control)
+void statusChanged(const Control& control, ScreenWindow* window)
 {
     // The line is read with its window whenever that comes to the front. While
     // the window stays in front, the line is told when it has changed and the
@@ -497,9 +371,8 @@ void statusChanged(const Control& control)
     // described while its window is behind one: coming back, the window is
     // read once, as it is then, not again with the focus.
     QWidget* w = control.widget();
-    QWidget* window = w->window();
     const double now = control.clock().secondsSinceMidnight();
-    const QString text = displayLines(control.Caption());
+    const QString text = displayLines(control.shownText());
     const bool describing = w->property(StatusDescribingProperty).toBool();
     if (!window->isVisible() || !window->isActiveWindow()) {
         w->setProperty(StatusToldProperty, now);
@@ -522,18 +395,63 @@ void statusChanged(const Control& control)
     announce(window, text);
 }
 
+} // namespace
+
+void installAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(&factory);
+        return true;
+    }();
+    (void)installed;
+}
+
+void adoptAccessible(QWidget& widget)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&widget);
+    if (iface && iface->isValid() && !dynamic_cast<Ours*>(iface))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
+}
+
+void describeScreen(const std::vector<std::unique_ptr<Control>>& built)
+{
+    for (const auto& c : built)
+        if (const Control* label = sibling(c->widget(), c->def().access.labelledBy))
+            applyLabel(*c, *label);
+}
+
+void accessibleTextChanged(const Control& control)
+{
+    QWidget* w = control.widget();
+    const ScreenWindow* window = windowOf(w);
+    if (!window)
+        return;
+    send(w, QAccessible::NameChanged);
+    if (control.kind() != Kind::Label)
+        return;
+    for (const auto& c : window->screen().controls())
+        if (c->def().access.labelledBy == control.def().name)
+            applyLabel(*c, control);
+    if (window->screen().def().spokenNameFrom == control.def().name)
+        send(const_cast<ScreenWindow*>(window), QAccessible::NameChanged);
+    if (control.def().access.status)
+        statusChanged(control, const_cast<ScreenWindow*>(window));
+}
+
 void accessibleWidthChanged(const Control& control)
 {
     QWidget* w = control.widget();
-    QWidget* frame = w ? w->parentWidget() : nullptr;
+    auto* frame = w ? dynamic_cast<FrameWidget*>(w->parentWidget()) : nullptr;
     const Control* bar = controlOf(frame);
     if (!bar || (bar->def().access.barFill != control.def().name && bar->def().access.barTrack != control.def().name))
         return;
     // Announced when the whole percentage changes, as the figure on the bar does.
     const int value = barValue(frame);
-    if (frame->property("vpAnnouncedValue") == QVariant(value))
+    if (frame->announcedValue == value)
         return;
-    frame->setProperty("vpAnnouncedValue", value);
+    frame->announcedValue = value;
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent event(frame, value);
         QAccessible::updateAccessibility(&event);
@@ -546,12 +464,12 @@ void accessibleFrameShown(const Control& control)
     // where it is, and the control that has it is described by the new page,
     // so that a screen reader reads the page out without moving anything.
     QWidget* frame = control.widget();
-    if (!frame || control.kind() != Kind::Frame || !controls().contains(frame) || !frame->window()->isVisible())
+    ScreenWindow* window = windowOf(frame);
+    if (!frame || control.kind() != Kind::Frame || !window || !window->isVisible())
         return;
-    QWidget* window = frame->window();
     QWidget* focus = window->focusWidget();
     const QString text = pageText(frame);
-    QPointer<QWidget>& teller = pageTellers()[window];
+    QPointer<QWidget>& teller = window->pageTeller;
     if (teller && teller != focus)
         teller->setAccessibleDescription(QString());
     teller = nullptr;

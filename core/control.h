@@ -1,5 +1,9 @@
-// A control of a screen: the properties the handlers read and write, kept
+// The controls of a screen: the properties the handlers read and write, kept
 // exactly as set (twips as float, fractions included), pushed to a Qt widget.
+// `Control` holds what every kind keeps; one adapter per kind (Label,
+// CommandButton, ...) builds its widget, shows text and look its own way,
+// says which events it raises, and publishes only the properties that kind
+// has, so that a behaviour asking a label for its picture does not compile.
 #pragma once
 
 #include "definition.h"
@@ -7,40 +11,43 @@
 
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <functional>
 #include <memory>
 
-#include <QWidget>
-
 namespace vp {
 
-class TickSource;
 class Clock;
+class TickSource;
 
 enum class Event : std::uint8_t { Load, Activate, Unload, Click, MouseMove, Timer };
 
 // Which events a kind of control raises ("Form" is the window itself).
 bool kindRaises(Kind kind, Event event);
 
+// What a control needs from the runtime that builds it.
+struct ControlContext {
+    Clock& clock;                     // drives a timer's ticks
+    const PictureCatalogue& pictures; // the program's pictures
+    std::function<void(Event)> raise; // how the control reports its events
+};
+
 class Control {
 public:
-    // Builds the widget inside `parent` (nullptr for a timer). `raise` is how
-    // the widget reports its events; `clock` drives a timer's ticks.
-    Control(const ControlDef& def, QWidget* parent, std::function<void(Event)> raise, Clock& clock);
-    ~Control();
+    virtual ~Control();
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
+
+    // A control of the kind `def` names, its widget built inside `parent`
+    // (none for a timer).
+    static std::unique_ptr<Control> make(const ControlDef& def, QWidget* parent, ControlContext context);
 
     const ControlDef& def() const { return m_def; }
     Kind kind() const { return m_def.kind; }
     QWidget* widget() const { return m_widget; }
-    // The screens' clock (the program's time, virtual in the tests).
-    const Clock& clock() const { return *m_clock; }
-
-    QString Caption() const { return m_text; }
-    void setCaption(const QString& caption);
-    QString Text() const;
-    void setText(const QString& text);
+    const PictureCatalogue& pictures() const { return m_context.pictures; }
+    // The runtime's clock (the program's time; virtual in the tests).
+    Clock& clock() const { return m_context.clock; }
 
     float Left() const { return m_left; }
     float Top() const { return m_top; }
@@ -54,38 +61,175 @@ public:
     bool Visible() const { return m_visible; }
     void setVisible(bool v);
     bool Enabled() const { return m_enabled; }
-    void setEnabled(bool v);
+    virtual void setEnabled(bool v);
 
+    // What the control shows as text (a caption, a text box's text), for
+    // code that treats every kind alike; empty for kinds without text.
+    QString shownText() const { return m_text; }
+
+    // Called by the widget with what it reports.
+    void raise(Event e) const;
+
+protected:
+    Control(const ControlDef& def, ControlContext context);
+
+    // Called once by make(), when the object is whole: the widget of this
+    // kind, inside `parent`.
+    virtual QWidget* createWidget(QWidget* parent) = 0;
+    // Puts text, look and geometry on the widget.
+    virtual void showText() {}
+    virtual void applyLook() {}
+    virtual void applyGeometry();
+    virtual bool focusable() const { return false; }
+
+    QString Caption() const { return m_text; }
+    void setCaption(const QString& caption);
     Colour BackColor() const { return m_back; }
     void setBackColor(Colour c);
     Colour ForeColor() const { return m_fore; }
     void setForeColor(Colour c);
 
-    const PictureRef& Picture() const { return m_picture; }
-    void setPicture(PictureRef p);
+    QColor backColour() const;
+    QColor foreColour() const;
+    void setTextQuietly(const QString& text) { m_text = text; }
 
-    // Option buttons: selected or not (the user changes it too).
-    bool Value() const;
-
-    // Used by the widgets to keep Text in step with what the user typed.
-    void userEditedText(const QString& text) { m_text = text; }
+    template <class W>
+    W* as() const
+    {
+        return static_cast<W*>(m_widget.data());
+    }
 
 private:
+    void finish(QWidget* parent);
     void place(float Control::*edge, float v);
-    void applyGeometry();
-    void applyLook();
-    void createWidget(QWidget* parent);
 
     ControlDef m_def;
-    std::function<void(Event)> m_raise;
-    const Clock* m_clock;
+    ControlContext m_context;
     QPointer<QWidget> m_widget;
-    std::unique_ptr<TickSource> m_ticks;
     QString m_text;
     float m_left, m_top, m_width, m_height;
     bool m_visible, m_enabled;
     Colour m_back, m_fore;
+};
+
+class Label final : public Control {
+public:
+    static constexpr Kind kindOf = Kind::Label;
+    using Control::BackColor;
+    using Control::Caption;
+    using Control::ForeColor;
+    using Control::setBackColor;
+    using Control::setCaption;
+    using Control::setForeColor;
+
+private:
+    friend class Control;
+    using Control::Control;
+    QWidget* createWidget(QWidget* parent) override;
+    void showText() override;
+    void applyLook() override;
+};
+
+class CommandButton final : public Control {
+public:
+    static constexpr Kind kindOf = Kind::CommandButton;
+    using Control::Caption;
+    using Control::setCaption;
+
+private:
+    friend class Control;
+    using Control::Control;
+    QWidget* createWidget(QWidget* parent) override;
+    void showText() override;
+    bool focusable() const override { return true; }
+};
+
+class OptionButton final : public Control {
+public:
+    static constexpr Kind kindOf = Kind::OptionButton;
+    using Control::Caption;
+    using Control::setCaption;
+    // Selected or not (the user changes it too).
+    bool Value() const;
+
+private:
+    friend class Control;
+    using Control::Control;
+    QWidget* createWidget(QWidget* parent) override;
+    void showText() override;
+    bool focusable() const override { return true; }
+};
+
+class Frame final : public Control {
+public:
+    static constexpr Kind kindOf = Kind::Frame;
+
+private:
+    friend class Control;
+    using Control::Control;
+    QWidget* createWidget(QWidget* parent) override;
+};
+
+class TextBox final : public Control {
+public:
+    static constexpr Kind kindOf = Kind::TextBox;
+    QString Text() const { return Caption(); }
+    void setText(const QString& text) { setCaption(text); }
+    using Control::BackColor;
+    using Control::ForeColor;
+    using Control::setBackColor;
+    using Control::setForeColor;
+
+private:
+    friend class Control;
+    using Control::Control;
+    QWidget* createWidget(QWidget* parent) override;
+    void showText() override;
+    void applyLook() override;
+    bool focusable() const override { return true; }
+};
+
+class Image final : public Control {
+public:
+    static constexpr Kind kindOf = Kind::Image;
+    const PictureRef& Picture() const { return m_picture; }
+    void setPicture(PictureRef p);
+
+private:
+    friend class Control;
+    Image(const ControlDef& def, ControlContext context);
+    QWidget* createWidget(QWidget* parent) override;
+    void applyLook() override;
     PictureRef m_picture;
+};
+
+class Timer final : public Control {
+public:
+    static constexpr Kind kindOf = Kind::Timer;
+    ~Timer() override;
+    // Enabling a running timer leaves its period alone; enabling a stopped one
+    // starts a full new period.
+    void setEnabled(bool v) override;
+
+private:
+    friend class Control;
+    Timer(const ControlDef& def, ControlContext context);
+    QWidget* createWidget(QWidget*) override { return nullptr; }
+    std::unique_ptr<TickSource> m_ticks;
+};
+
+class Line final : public Control {
+public:
+    static constexpr Kind kindOf = Kind::Line;
+    using Control::ForeColor;
+    using Control::setForeColor;
+
+private:
+    friend class Control;
+    using Control::Control;
+    QWidget* createWidget(QWidget* parent) override;
+    void applyGeometry() override;
+    void applyLook() override;
 };
 
 } // namespace vp

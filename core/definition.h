@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <type_traits>
 
 namespace vp {
 
@@ -12,16 +13,18 @@ enum class Kind : std::uint8_t { Label, CommandButton, OptionButton, Frame, Text
 enum class Border : std::uint8_t { None, Sizable };
 enum class Align : std::uint8_t { Left, Right, Centre };
 
-enum class PictureId : std::uint8_t {
-    None,
-    Portrait,
-    PortraitInverted,
-    BackdropGradient,
-    ProductIcon,
-    ArrowCursor,
-    FolderIcon,
-    ComputerIcon,
-    HeadCutout,
+// A picture of the program's catalogue, named by the program's own enum (the
+// runtime only passes it on to the catalogue it was given). Zero is no picture.
+struct PictureKey {
+    int id = 0;
+    constexpr PictureKey() = default;
+    template <class E>
+    requires std::is_enum_v<E>
+    constexpr PictureKey(E e) : id(static_cast<int>(e)) // NOLINT: the tables name pictures by the enum
+    {
+    }
+    constexpr bool none() const { return id == 0; }
+    friend constexpr bool operator==(PictureKey, PictureKey) = default;
 };
 
 // A colour is an RGB triple or a role of the desktop theme. `Default` in a
@@ -84,9 +87,9 @@ struct ControlDef {
     bool enabled = true;
     bool multiLine = false;
     bool verticalScroll = false;
-    PictureId picture = PictureId::None;
+    PictureKey picture = {};
     bool stretch = false;
-    PictureId mousePointer = PictureId::None;
+    PictureKey mousePointer = {};
     int interval = 0;                     // timers, milliseconds
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0; // lines
     AccessDef access = {};
@@ -100,9 +103,9 @@ struct ScreenDef {
     bool centred = true;
     bool maximised = false;
     bool taskbar = true;
-    PictureId icon = PictureId::None;
+    PictureKey icon = {};
     Colour back = role(Role::ButtonFace);
-    PictureId picture = PictureId::None;
+    PictureKey picture = {};
     FontDef font = {};
     std::span<const ControlDef> controls = {};
     // A window is announced as a dialog where it is one. A window without a

@@ -54,6 +54,31 @@ protected:
     }
 };
 
+// The buttons of a style, each with the answer it gives.
+std::vector<std::pair<QString, int>> buttonsOf(int style, const BoxCaptions& captions)
+{
+    switch (style & 0x0F) {
+    case mb::YesNo:
+        return {{captions.yes, mb::Yes}, {captions.no, mb::No}};
+    case mb::RetryCancel:
+        return {{captions.retry, mb::Retry}, {captions.cancel, mb::Cancel}};
+    default:
+        return {{captions.ok, mb::Ok}};
+    }
+}
+
+QMessageBox::Icon iconOf(int style)
+{
+    switch (style & 0xF0) {
+    case mb::Critical:
+        return QMessageBox::Critical;
+    case mb::Exclamation:
+        return QMessageBox::Warning;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
 } // namespace
 
 int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& title)
@@ -63,33 +88,10 @@ int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& titl
     box.setWindowTitle(title);
     box.setTextFormat(Qt::PlainText);
     box.setText(displayLines(prompt));
-    switch (style & 0xF0) {
-    case mb::Critical:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case mb::Exclamation:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    default:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    }
-
-    std::vector<std::pair<QString, int>> buttons;
-    switch (style & 0x0F) {
-    case mb::YesNo:
-        buttons = {{QStringLiteral("Ano"), mb::Yes}, {QStringLiteral("Ne"), mb::No}};
-        break;
-    case mb::RetryCancel:
-        buttons = {{QStringLiteral("Opakovat"), mb::Retry}, {QStringLiteral("Storno"), mb::Cancel}};
-        break;
-    default:
-        buttons = {{QStringLiteral("OK"), mb::Ok}};
-        break;
-    }
+    box.setIcon(iconOf(style));
     std::vector<std::pair<QPushButton*, int>> made;
     int escapeResult = mb::Cancel;
-    for (const auto& [caption, result] : buttons) {
+    for (const auto& [caption, result] : buttonsOf(style, captions)) {
         auto* b = box.addButton(caption, QMessageBox::ActionRole);
         made.emplace_back(b, result);
         if (result == mb::Cancel || result == mb::Ok) {
@@ -104,9 +106,9 @@ int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& titl
         flags |= Qt::WindowCloseButtonHint;
     box.setWindowFlags(flags);
 
-    qCDebug(lcTrace) << "box: open" << qPrintable(title);
+    trace::boxOpen(title);
     box.exec();
-    qCDebug(lcTrace) << "box: closed" << qPrintable(title);
+    trace::boxClosed(title);
     for (const auto& [b, result] : made)
         if (box.clickedButton() == b)
             return result;

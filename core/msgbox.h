@@ -23,14 +23,22 @@ inline constexpr int Yes = 6;
 inline constexpr int No = 7;
 } // namespace mb
 
-inline const QString ApplicationTitle = QStringLiteral("Valdrynix Plim 1.0.");
+// The captions of a box's buttons, in the program's language.
+struct BoxCaptions {
+    QString ok, yes, no, retry, cancel;
+};
 
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     // Blocks until answered and returns the button pressed.
     virtual int MsgBox(const QString& prompt, int style, const QString& title) = 0;
-    int MsgBox(const QString& prompt, int style) { return MsgBox(prompt, style, ApplicationTitle); }
+    int MsgBox(const QString& prompt, int style) { return MsgBox(prompt, style, defaultTitle); }
+
+    // The title a box gets where the handler gives none: the program's (the
+    // runtime sets it from what the program hands it).
+    QString defaultTitle;
+    BoxCaptions captions;
 
     // The window whose handler asks (nullptr: none); a box opens on its monitor.
     std::function<const QWidget*()> askingWindow;

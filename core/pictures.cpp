@@ -4,55 +4,24 @@
 
 #include <QFile>
 #include <QImageReader>
-#include <array>
-#include <cstddef>
+#include <algorithm>
 #include <string>
 
 namespace vp {
 
-static const char* resourcePathOf(PictureId id)
-{
-    switch (id) {
-    case PictureId::Portrait:
-        return ":/pictures/portrait.jpg";
-    case PictureId::PortraitInverted:
-        return ":/pictures/portrait_inverted.jpg";
-    case PictureId::BackdropGradient:
-        return ":/pictures/backdrop_gradient.jpg";
-    case PictureId::ProductIcon:
-        return ":/pictures/product_icon.ico";
-    case PictureId::ArrowCursor:
-        return ":/pictures/arrow_cursor.cur";
-    case PictureId::FolderIcon:
-        return ":/pictures/folder_icon.ico";
-    case PictureId::ComputerIcon:
-        return ":/pictures/computer_icon.ico";
-    case PictureId::HeadCutout:
-        return ":/pictures/head_cutout.gif";
-    case PictureId::None:
-        break;
-    }
-    return "";
-}
-
-bool isPhotograph(PictureId id)
-{
-    return id == PictureId::Portrait || id == PictureId::PortraitInverted || id == PictureId::BackdropGradient;
-}
-
 namespace {
 
-bool isIconFile(PictureId id)
+QString pathOf(const PictureEntry& e)
 {
-    return id == PictureId::ProductIcon || id == PictureId::ArrowCursor || id == PictureId::FolderIcon ||
-           id == PictureId::ComputerIcon;
+    return QString::fromUtf8(e.resource.data(), static_cast<qsizetype>(e.resource.size()));
 }
 
-QPixmap load(PictureId id)
+QPixmap load(const PictureEntry& e)
 {
-    const QString path = QString::fromLatin1(resourcePathOf(id));
+    const QString path = pathOf(e);
+    const bool iconFile = e.kind == PictureKind::Icon || e.kind == PictureKind::Cursor;
     // Icons and cursors share one file format; pick the 32 x 32 image.
-    QImageReader reader(path, isIconFile(id) ? QByteArray("ico") : QByteArray());
+    QImageReader reader(path, iconFile ? QByteArray("ico") : QByteArray());
     QImage best;
     for (int i = 0; i < std::max(1, reader.imageCount()); ++i) {
         if (i > 0 && !reader.jumpToNextImage())
@@ -68,32 +37,54 @@ QPixmap load(PictureId id)
 
 } // namespace
 
-const QPixmap& pixmapOf(PictureId id)
+PictureCatalogue::PictureCatalogue(std::span<const PictureEntry> entries) : m_entries(entries), m_cache(entries.size())
 {
-    static std::array<QPixmap, 9> cache;
-    auto& slot = cache.at(static_cast<std::size_t>(id));
-    if (slot.isNull() && id != PictureId::None)
-        slot = load(id);
-    return slot;
 }
 
-PictureRef newPicture(PictureId id)
+std::size_t PictureCatalogue::indexOf(PictureKey key) const
 {
-    if (id == PictureId::None)
+    const auto it =
+        std::find_if(m_entries.begin(), m_entries.end(), [&](const PictureEntry& e) { return e.key == key; });
+    if (it == m_entries.end())
+        throw RuntimeError("picture " + std::to_string(key.id) + " is not in the catalogue");
+    return static_cast<std::size_t>(it - m_entries.begin());
+}
+
+const QPixmap& PictureCatalogue::pixmap(PictureKey key) const
+{
+    static const QPixmap none;
+    if (key.none())
+        return none;
+    const std::size_t i = indexOf(key);
+    if (m_cache[i].isNull())
+        m_cache[i] = load(m_entries[i]);
+    return m_cache[i];
+}
+
+PictureRef PictureCatalogue::newPicture(PictureKey key) const
+{
+    if (key.none())
         return nullptr;
-    return std::make_shared<const Picture>(Picture{id, pixmapOf(id)});
+    return std::make_shared<const Picture>(Picture{key, pixmap(key)});
 }
 
-QIcon iconOf(PictureId id)
+bool PictureCatalogue::isPhotograph(PictureKey key) const
 {
-    if (id == PictureId::None)
+    return !key.none() && m_entries[indexOf(key)].kind == PictureKind::Photograph;
+}
+
+QIcon PictureCatalogue::icon(PictureKey key) const
+{
+    if (key.none())
         return {};
-    return QIcon(QString::fromLatin1(resourcePathOf(id)));
+    return QIcon(pathOf(m_entries[indexOf(key)]));
 }
 
-QPoint hotSpotOf(PictureId id)
+QPoint PictureCatalogue::hotSpot(PictureKey key) const
 {
-    QFile f(QString::fromLatin1(resourcePathOf(id)));
+    if (key.none())
+        return {};
+    QFile f(pathOf(m_entries[indexOf(key)]));
     if (!f.open(QIODevice::ReadOnly))
         return {};
     const QByteArray head = f.read(22);
@@ -105,6 +96,14 @@ QPoint hotSpotOf(PictureId id)
                                 (static_cast<unsigned char>(head[at + 1]) << 8U));
     };
     return {word(10), word(12)};
+}
+
+QString PictureCatalogue::spoken(PictureKey key) const
+{
+    if (key.none())
+        return {};
+    const std::string_view s = m_entries[indexOf(key)].spoken;
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 } // namespace vp

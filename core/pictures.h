@@ -1,7 +1,9 @@
-// The picture catalogue, loaded once from the resources and shared. Each image
-// control gets a picture object of its own; assigning one control's picture to
-// another shares the object, and two pictures are the same when their handles
-// (the objects' addresses) are equal.
+// Pictures, from a catalogue the program hands the runtime: which resource
+// each picture comes from, how it is drawn, and what a screen reader is told
+// it shows. Each picture is loaded once, when first used, and shared. Each
+// image control gets a picture object of its own; assigning one control's
+// picture to another shares the object, and two pictures are the same when
+// their handles (the objects' addresses) are equal.
 #pragma once
 
 #include "definition.h"
@@ -9,33 +11,57 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QPoint>
+#include <QString>
 #include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
 
 namespace vp {
 
+// How a picture's file is read and drawn. Photographs are smoothed when
+// scaled; icons, cursors and cut-outs are pixel art and scale by whole pixels.
+// Icon and cursor files hold several images: the 32 x 32 one is shown.
+enum class PictureKind : std::uint8_t { Photograph, Icon, Cursor, Cutout };
+
+struct PictureEntry {
+    PictureKey key;
+    std::string_view resource; // a path in the resource system
+    PictureKind kind;
+    std::string_view spoken; // what it shows, in the program's language (UTF-8)
+};
+
 struct Picture {
-    PictureId id = PictureId::None;
+    PictureKey id;
     QPixmap pixmap;
 };
 using PictureRef = std::shared_ptr<const Picture>;
 
 inline const void* handleOf(const PictureRef& p) { return p.get(); }
 
-// A new picture object for `id` (pixels shared with every other use of it).
-PictureRef newPicture(PictureId id);
+class PictureCatalogue {
+public:
+    explicit PictureCatalogue(std::span<const PictureEntry> entries);
 
-// The pixels of a catalogue entry at the size an image control shows it:
-// icons at 32 x 32.
-const QPixmap& pixmapOf(PictureId id);
+    // The pixels of a picture at the size an image control shows it; none
+    // for no picture. A key the catalogue lacks, or a file that cannot be
+    // read, is a RuntimeError naming it.
+    const QPixmap& pixmap(PictureKey key) const;
+    // A new picture object (pixels shared with every other use); null for none.
+    PictureRef newPicture(PictureKey key) const;
+    bool isPhotograph(PictureKey key) const;
+    // All images of an icon, for a window's title bar and taskbar button.
+    QIcon icon(PictureKey key) const;
+    // The mouse pointer's hot spot, read from the cursor file.
+    QPoint hotSpot(PictureKey key) const;
+    // What the picture shows, for a screen reader.
+    QString spoken(PictureKey key) const;
 
-// The photographs (JPEG) are smoothed when scaled; icons, cursors and the GIF
-// cut-out are pixel art and scale by whole pixels.
-bool isPhotograph(PictureId id);
+private:
+    std::size_t indexOf(PictureKey key) const;
 
-// All images of an icon, for a window's title bar and taskbar button.
-QIcon iconOf(PictureId id);
-
-// The mouse pointer of a cursor picture, with the hot spot read from its file.
-QPoint hotSpotOf(PictureId id);
+    std::span<const PictureEntry> m_entries;
+    mutable std::vector<QPixmap> m_cache; // one slot per entry
+};
 
 } // namespace vp

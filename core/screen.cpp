@@ -9,6 +9,7 @@
 #include "trace.h"
 #include "values.h"
 #include "widgets.h"
+#include "window.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -18,75 +19,30 @@
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace vp {
 
-// ---------------------------------------------------------------- the window
-
-class ScreenWindow final : public QWidget {
-public:
-    ScreenWindow(Screen& screen, const ScreenDef& def)
-        : QWidget(nullptr, def.border == Border::None ? Qt::Window | Qt::FramelessWindowHint : Qt::Window),
-          m_screen(screen),
-          m_picture(def.picture == PictureId::None ? QPixmap() : pixmapOf(def.picture))
-    {
-        setAttribute(Qt::WA_QuitOnClose, false);
-        setAutoFillBackground(true);
-        QPalette p = palette();
-        p.setColor(QPalette::Window, toQColor(def.back, Role::ButtonFace));
-        setPalette(p);
-        setFont(toQFont(def.font));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        if (m_picture.isNull())
-            return;
-        QPainter(this).drawPixmap(0, 0, m_picture); // natural size, once, top-left
-    }
-    void closeEvent(QCloseEvent* e) override
-    {
-        // The screen itself decides; it removes the window when it goes.
-        e->ignore();
-        m_screen.runtime.run([this] { m_screen.closeByUser(); }, &m_screen);
-    }
-    bool event(QEvent* e) override
-    {
-        switch (e->type()) {
-        case QEvent::Show:
-        case QEvent::Hide:
-        case QEvent::WindowActivate:
-        case QEvent::WindowDeactivate:
-            qCDebug(lcTrace) << "window" << m_screen.name() << Qt::hex
-                             << (testAttribute(Qt::WA_WState_Created) ? winId() : 0) << Qt::dec << e->type();
-            break;
-        default:
-            break;
-        }
-        if (e->type() == QEvent::WindowActivate)
-            m_screen.runtime.windowActivatedByUser(&m_screen);
-        return QWidget::event(e);
-    }
-    void mousePressEvent(QMouseEvent* e) override { m_pressed = e->button() == Qt::LeftButton; }
-    void mouseReleaseEvent(QMouseEvent* e) override
-    {
-        const bool click = m_pressed && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
-        m_pressed = false;
-        if (click)
-            m_screen.fireFromUser("Form", -1, Event::Click);
-    }
-
-private:
-    Screen& m_screen;
-    QPixmap m_picture;
-    bool m_pressed = false;
-};
-
 // ---------------------------------------------------------------- runtime
 
-Runtime::Runtime(Clock& clock, MessageBoxes& boxes, Random& random) : m_clock(clock), m_boxes(boxes), m_random(random)
+Runtime::Runtime(Clock& clock, MessageBoxes& boxes, Random& random, const ProgramData& data)
+    : m_clock(clock),
+      m_boxes(boxes),
+      m_random(random),
+      m_pictures(data.pictures)
 {
+    const auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); };
+    m_boxes.defaultTitle = text(data.boxTitle);
+    const BoxButtons& b = data.boxButtons;
+    m_boxes.captions = {text(b.ok), text(b.yes), text(b.no), text(b.retry), text(b.cancel)};
+    for (const FontSubstitute& f : data.fonts) {
+        QStringList faces;
+        for (std::string_view face : f.substitutes)
+            faces << QString::fromUtf8(face.data(), static_cast<qsizetype>(face.size()));
+        QFont::insertSubstitutions(QString::fromUtf8(f.face.data(), static_cast<qsizetype>(f.face.size())), faces);
+    }
+    installAccessibility();
     m_boxes.askingWindow = [this]() -> const QWidget* { return m_caller ? m_caller->window() : nullptr; };
 }
 
@@ -105,11 +61,28 @@ bool Runtime::run(const std::function<void()>& handler, Screen* from)
             caller = nullptr;
         }
     } release{m_busy, m_caller};
-    handler();
+    try {
+        handler();
+    } catch (const RuntimeError& e) {
+        // Nothing thrown in a handler may cross the event loop.
+        fault(std::string(from ? from->m_def.name : std::string_view("start-up")) + ": " + e.what());
+        return true;
+    }
     m_busy = false;
     settleActivation();
     m_caller = nullptr;
     return true;
+}
+
+void Runtime::fault(const std::string& what) const
+{
+    if (onFault) {
+        onFault(what);
+        return;
+    }
+    std::fprintf(stderr, "valdrynix-plim: %s\n", what.c_str());
+    std::fflush(stderr);
+    std::_Exit(70);
 }
 
 void Runtime::settleActivation()
@@ -206,12 +179,6 @@ void Screen::ensureLoaded()
     fire("Form", -1, Event::Load);
 }
 
-bool Screen::defines(std::string_view controlName, int index) const
-{
-    return std::any_of(m_def.controls.begin(), m_def.controls.end(),
-                       [&](const ControlDef& d) { return d.name == controlName && d.index == index; });
-}
-
 void Screen::checkBindings() const
 {
     const std::string where = m_def.name.empty() ? std::string("screen") : std::string(m_def.name);
@@ -228,20 +195,27 @@ void Screen::checkBindings() const
         if (!kindRaises(it->kind, b.event))
             throw RuntimeError(where + ": control '" + std::string(b.control) + "' does not raise the bound event");
     }
-    for (const ControlRef* r : m_refs)
-        if (!defines(r->m_name, r->m_index))
+    for (const ControlRefBase* r : m_refs) {
+        const auto it = std::find_if(m_def.controls.begin(), m_def.controls.end(),
+                                     [&](const ControlDef& d) { return d.name == r->m_name && d.index == r->m_index; });
+        if (it == m_def.controls.end())
             throw RuntimeError(where + ": the behaviour uses a missing control '" + std::string(r->m_name) + "'");
+        if (r->m_kind && *r->m_kind != it->kind)
+            throw RuntimeError(where + ": the behaviour takes control '" + std::string(r->m_name) +
+                               "' for another kind of control than it is");
+    }
 }
 
 void Screen::build()
 {
     checkBindings();
-    auto* w = new ScreenWindow(*this, m_def);
-    registerWindow(*w, m_def);
+    const PictureCatalogue& pictures = runtime.pictures();
+    auto* w = new ScreenWindow(*this, m_def, pictures.pixmap(m_def.picture));
+    adoptAccessible(*w);
     m_window = w;
     w->setWindowTitle(QString::fromUtf8(m_def.title.data(), static_cast<qsizetype>(m_def.title.size())));
-    if (m_def.icon != PictureId::None)
-        w->setWindowIcon(iconOf(m_def.icon));
+    if (!m_def.icon.none())
+        w->setWindowIcon(pictures.icon(m_def.icon));
     windowBuilt(*w);
 
     // Placed on its monitor when it is shown (place()).
@@ -261,15 +235,25 @@ void Screen::build()
         }
         const std::string_view controlName = d.name;
         const int index = d.index;
-        m_controls.push_back(std::make_unique<Control>(
+        m_controls.push_back(Control::make(
             d, d.kind == Kind::Timer ? nullptr : parent,
-            [this, controlName, index](Event e) { fireFromUser(controlName, index, e); }, runtime.clock()));
+            {runtime.clock(), pictures, [this, controlName, index](Event e) { fireFromUser(controlName, index, e); }}));
     }
     for (auto it = m_controls.rbegin(); it != m_controls.rend(); ++it)
         if ((*it)->widget())
             (*it)->widget()->raise();
 
-    // Tab order: ascending tab index over the controls that can take the focus.
+    settleTabOrder();
+    for (ControlRefBase* r : m_refs)
+        r->m_control = findControl(r->m_name, r->m_index);
+    describeScreen(m_controls);
+    m_placed = false;
+    m_shownAt = QRect();
+}
+
+void Screen::settleTabOrder()
+{
+    // Ascending tab index over the controls that can take the focus.
     m_tabOrder.clear();
     for (auto& c : m_controls)
         if (c->widget() && c->widget()->focusPolicy() != Qt::NoFocus)
@@ -278,11 +262,6 @@ void Screen::build()
                      [](const Control* a, const Control* b) { return a->def().tabIndex < b->def().tabIndex; });
     for (std::size_t i = 1; i < m_tabOrder.size(); ++i)
         QWidget::setTabOrder(m_tabOrder[i - 1]->widget(), m_tabOrder[i]->widget());
-    for (ControlRef* r : m_refs)
-        r->m_control = findControl(r->m_name, r->m_index);
-    describeScreen(*w, m_controls);
-    m_placed = false;
-    m_shownAt = QRect();
 }
 
 void Screen::applyInitialFocus()
@@ -304,18 +283,22 @@ Control* Screen::findControl(std::string_view controlName, int index) const
     return nullptr;
 }
 
-Control& Screen::C(std::string_view controlName, int index)
+Control& Screen::controlOfKind(std::string_view controlName, int index, std::optional<Kind> kind)
 {
     ensureLoaded();
-    if (Control* c = findControl(controlName, index))
-        return *c;
-    throw RuntimeError(std::string(m_def.name) + ": no control '" + std::string(controlName) + "'");
+    Control* c = findControl(controlName, index);
+    if (!c)
+        throw RuntimeError(std::string(m_def.name) + ": no control '" + std::string(controlName) + "'");
+    if (kind && c->kind() != *kind)
+        throw RuntimeError(std::string(m_def.name) + ": control '" + std::string(controlName) +
+                           "' is another kind of control");
+    return *c;
 }
 
 void Screen::Show()
 {
     ensureLoaded();
-    qCDebug(lcTrace) << "runtime: show" << name();
+    trace::show(name());
     if (!m_placed) {
         applyInitialFocus();
         m_placed = true;
@@ -407,7 +390,7 @@ void Screen::closeByUser()
     fire("Form", -1, Event::Unload);
     // The close goes ahead: window and controls go, the screen's variables stay.
     m_tabOrder.clear();
-    for (ControlRef* r : m_refs)
+    for (ControlRefBase* r : m_refs)
         r->m_control = nullptr;
     m_controls.clear();
     if (m_window) {
@@ -435,17 +418,18 @@ void Screen::fireFromUser(std::string_view control, int index, Event event)
 
 // ---------------------------------------------------------------- control references
 
-ControlRef::ControlRef(Screen& screen, std::string_view controlName, int index)
+ControlRefBase::ControlRefBase(Screen& screen, std::string_view controlName, int index, std::optional<Kind> kind)
     : m_screen(screen),
       m_name(controlName),
-      m_index(index)
+      m_index(index),
+      m_kind(kind)
 {
     screen.m_refs.push_back(this);
 }
 
-ControlRef::~ControlRef() { std::erase(m_screen.m_refs, this); }
+ControlRefBase::~ControlRefBase() { std::erase(m_screen.m_refs, this); }
 
-Control& ControlRef::operator*() const
+Control& ControlRefBase::get() const
 {
     m_screen.ensureLoaded();
     return *m_control;

@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -25,13 +27,36 @@ class MessageBoxes;
 class Random;
 class Screen;
 class ScreenWindow;
-class ControlRef;
+class ControlRefBase;
+
+// A face the program draws with that desktops rarely have, and the faces
+// to draw it with instead.
+struct FontSubstitute {
+    std::string_view face;
+    std::span<const std::string_view> substitutes;
+};
+
+// The captions of a message box's buttons (UTF-8).
+struct BoxButtons {
+    std::string_view ok, yes, no, retry, cancel;
+};
+
+// What the program hands the runtime when it starts: its pictures, the title
+// of its message boxes where a handler gives none and their buttons'
+// captions, and its fonts' substitutes.
+struct ProgramData {
+    const PictureCatalogue& pictures;
+    std::string_view boxTitle;
+    BoxButtons boxButtons;
+    std::span<const FontSubstitute> fonts = {};
+};
 
 class Runtime {
 public:
-    Runtime(Clock& clock, MessageBoxes& boxes, Random& random);
+    Runtime(Clock& clock, MessageBoxes& boxes, Random& random, const ProgramData& data);
 
     Clock& clock() { return m_clock; }
+    const PictureCatalogue& pictures() const { return m_pictures; }
     MessageBoxes& boxes() { return m_boxes; }
     Random& random() { return m_random; }
 
@@ -58,19 +83,37 @@ public:
 
     // Called when the user closed a window and no screen is visible any more.
     std::function<void()> onNothingVisible;
+    // Called with what went wrong, and in whose handler, when a handler fails
+    // (a RuntimeError: a picture that cannot be read, a number that does not
+    // fit); the handler is abandoned there and the gate opens again. Without
+    // it the program says so in one line on stderr and ends with status 70.
+    std::function<void(const std::string& what)> onFault;
     std::vector<Screen*> screens;
 
 private:
     void settleActivation();
 
+    void fault(const std::string& what) const;
+
     Clock& m_clock;
     MessageBoxes& m_boxes;
     Random& m_random;
+    const PictureCatalogue& m_pictures;
     bool m_busy = false;
     Screen* m_active = nullptr;
     Screen* m_pending = nullptr;
     Screen* m_caller = nullptr;
 };
+
+// The kind a control class stands for; none for `Control`, which is any kind.
+template <class T>
+constexpr std::optional<Kind> controlKindOf()
+{
+    if constexpr (requires { T::kindOf; })
+        return T::kindOf;
+    else
+        return std::nullopt;
+}
 
 enum class Lifecycle : std::uint8_t { NotCreated, Loaded, Closed };
 
@@ -87,7 +130,11 @@ public:
     void SetFocus();
     float Width();
     float Height();
-    Control& C(std::string_view name, int index = -1);
+    template <class T = Control>
+    T& C(std::string_view name, int index = -1)
+    {
+        return static_cast<T&>(controlOfKind(name, index, controlKindOf<T>()));
+    }
 
     // Looks without loading.
     Lifecycle lifecycle() const { return m_lifecycle; }
@@ -95,6 +142,7 @@ public:
     bool isVisible() const;
     QWidget* window() const;
     QString name() const;
+    const ScreenDef& def() const { return m_def; }
     Control* findControl(std::string_view name, int index = -1) const;
     const std::vector<std::unique_ptr<Control>>& controls() const { return m_controls; }
 
@@ -137,10 +185,12 @@ private:
     void ensureLoaded();
     void build();
     void checkBindings() const;
-    bool defines(std::string_view control, int index) const;
     void fire(std::string_view control, int index, Event event);
     void fireFromUser(std::string_view control, int index, Event event);
+    void settleTabOrder();
     void applyInitialFocus();
+    Control& controlOfKind(std::string_view name, int index, std::optional<Kind> kind);
+
     enum class Placing { AsItIs, Centred, BackWhereItWas };
     Placing place();
 
@@ -149,36 +199,49 @@ private:
     QPointer<ScreenWindow> m_window;
     std::vector<std::unique_ptr<Control>> m_controls;
     std::vector<Binding> m_bindings;
-    std::vector<ControlRef*> m_refs;  // what the behaviour holds, resolved at every build
-    std::vector<Control*> m_tabOrder; // gathered once per build
+    std::vector<ControlRefBase*> m_refs; // what the behaviour holds, resolved at every build
+    std::vector<Control*> m_tabOrder;    // gathered once per build
     bool m_placed = false;
     QRect m_shownAt;                       // where the window was when it was last hidden
     std::optional<QPoint> m_frameOnServer; // its frame's corner then, in the X server's pixels
 
     friend class Runtime;
-    friend class ControlRef;
+    friend class ControlRefBase;
 };
 
 // A control that a behaviour uses, named where the behaviour declares it and
 // looked up once per build of its screen's window; a name the definition
-// lacks fails that build, naming the screen and the control. Using it loads
-// the screen if it is not loaded, as any reference does.
-class ControlRef {
+// lacks, or a control of another kind than the reference's, fails that build,
+// naming the screen and the control. Using it loads the screen if it is not
+// loaded, as any reference does.
+class ControlRefBase {
 public:
-    ControlRef(Screen& screen, std::string_view name, int index = -1);
-    ~ControlRef();
-    ControlRef(const ControlRef&) = delete;
-    ControlRef& operator=(const ControlRef&) = delete;
+    ControlRefBase(const ControlRefBase&) = delete;
+    ControlRefBase& operator=(const ControlRefBase&) = delete;
 
-    Control& operator*() const;
-    Control* operator->() const { return &**this; }
+protected:
+    ControlRefBase(Screen& screen, std::string_view name, int index, std::optional<Kind> kind);
+    ~ControlRefBase();
+    Control& get() const;
 
 private:
     friend class Screen;
     Screen& m_screen;
     std::string_view m_name;
     int m_index;
+    std::optional<Kind> m_kind; // none: any kind
     Control* m_control = nullptr;
+};
+
+template <class T = Control>
+class ControlRef final : public ControlRefBase {
+public:
+    ControlRef(Screen& screen, std::string_view name, int index = -1)
+        : ControlRefBase(screen, name, index, controlKindOf<T>())
+    {
+    }
+    T& operator*() const { return static_cast<T&>(get()); }
+    T* operator->() const { return &**this; }
 };
 
 } // namespace vp

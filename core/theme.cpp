@@ -86,7 +86,6 @@ void installTheme(QApplication& app)
                                {QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")});
     QFont::insertSubstitutions(QStringLiteral("Courier New"),
                                {QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
-    QFont::insertSubstitutions(QStringLiteral("Tengwar Quenya"), {QStringLiteral("DejaVu Serif")});
     app.setFont(toQFont(FontDef{}));
 }
 

@@ -22,8 +22,8 @@ void Clickable::mouseReleaseEvent(QMouseEvent* e)
     const bool click = m_pressed && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
     m_pressed = false;
     e->accept();
-    if (click && raise)
-        raise(Event::Click);
+    if (click)
+        clicked();
 }
 
 void LabelWidget::paintEvent(QPaintEvent*)
@@ -72,8 +72,7 @@ ButtonWidget::ButtonWidget(QWidget* parent) : QPushButton(parent)
 void ButtonWidget::mouseMoveEvent(QMouseEvent* e)
 {
     QPushButton::mouseMoveEvent(e);
-    if (raise)
-        raise(Event::MouseMove);
+    report(Event::MouseMove);
 }
 
 OptionWidget::OptionWidget(QWidget* parent) : QRadioButton(parent)

@@ -1,5 +1,6 @@
-// The Qt widgets behind the controls. They draw what the Control tells them
-// and report clicks and mouse moves through `raise`.
+// The Qt widgets behind the controls. They draw what their control tells
+// them, report clicks and mouse moves to it, and are what accessibility reads
+// (through the pointer back to the control).
 #pragma once
 
 #include "control.h"
@@ -17,15 +18,24 @@
 
 namespace vp {
 
-using Raise = std::function<void(Event)>;
+// A widget of a control: a pointer back to it, cleared when the control goes
+// first (the window deletes its widgets later).
+struct Owned {
+    Control* control = nullptr;
+    virtual ~Owned() = default;
+    // Reports an event to the control, if it is still there.
+    void report(Event e) const;
+};
 
-// Click as the classic controls know it: press and release over the same control.
-class Clickable : public QWidget {
+// Click as the classic controls know it: press and release over the same
+// widget. A control's widget reports it to its control; a window says what a
+// click on it means.
+class Clickable : public QWidget, public Owned {
 public:
     using QWidget::QWidget;
-    Raise raise;
 
 protected:
+    virtual void clicked() { report(Event::Click); }
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
@@ -56,7 +66,7 @@ protected:
     void paintEvent(QPaintEvent*) override;
 };
 
-class LineWidget final : public QWidget {
+class LineWidget final : public QWidget, public Owned {
 public:
     using QWidget::QWidget;
     QPoint from, to; // in this widget's pixels
@@ -66,10 +76,9 @@ protected:
     void paintEvent(QPaintEvent*) override;
 };
 
-class ButtonWidget final : public QPushButton {
+class ButtonWidget final : public QPushButton, public Owned {
 public:
     explicit ButtonWidget(QWidget* parent);
-    Raise raise;
 
 protected:
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -79,7 +88,7 @@ protected:
 // The options of one container are one group for the keyboard too: Tab
 // enters it at the selected option (the first when none is) and leaves it
 // with the next Tab; the arrow keys move, and select, within it.
-class OptionWidget final : public QRadioButton {
+class OptionWidget final : public QRadioButton, public Owned {
 public:
     explicit OptionWidget(QWidget* parent);
     int tabIndex = 0; // the group's first option is the one with the lowest
@@ -96,14 +105,20 @@ private:
     void settleTabStop();
 };
 
-class FrameWidget final : public QFrame {
+class FrameWidget final : public QFrame, public Owned {
 public:
     explicit FrameWidget(QWidget* parent);
+    int announcedValue = -1; // a frame drawn as a progress bar: the value last told
+};
+
+class LineEditWidget final : public QLineEdit, public Owned {
+public:
+    using QLineEdit::QLineEdit;
 };
 
 // A multi-line text box keeps the exact characters it was given and draws
 // only CR LF as a line break.
-class MultiLineWidget final : public QPlainTextEdit {
+class MultiLineWidget final : public QPlainTextEdit, public Owned {
 public:
     explicit MultiLineWidget(QWidget* parent);
     void setExactText(const QString& text);

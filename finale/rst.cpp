@@ -27,7 +27,7 @@ Rst::Rst(Program& p) : Screen(p.runtime(), RstDef()), program(p)
 
 void Rst::Form_Activate()
 {
-    Control& label = *Label1;
+    Label& label = *Label1;
     // The screen is maximised, so its own size is the display's; half twips stay.
     label.setLeft(Width() / 2 - label.Width() / 2);
     label.setTop(Height() / 2 - label.Height() / 2);

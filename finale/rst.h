@@ -15,7 +15,7 @@ public:
 
 private:
     Program& program;
-    ControlRef Label1{*this, "Label1"};
+    ControlRef<Label> Label1{*this, "Label1"};
 };
 
 } // namespace vp

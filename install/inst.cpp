@@ -63,8 +63,8 @@ Inst::Inst(Program& p) : Screen(p.runtime(), InstDef()), program(p)
 void Inst::Form_Load()
 {
     program.ActiveDialog = 2;
-    Control& track = *lblB;
-    Control& fill = *lblM;
+    Label& track = *lblB;
+    Label& fill = *lblM;
     fill.setLeft(track.Left());
     fill.setTop(track.Top());
     fill.setWidth(0);
@@ -80,8 +80,8 @@ void Inst::Form_Load()
 
 void Inst::Timer1_Timer()
 {
-    Control& track = *lblB;
-    Control& fill = *lblM;
+    Label& track = *lblB;
+    Label& fill = *lblM;
     // Widths are read back from the controls every time.
     if (!(fill.Width() < track.Width()))
         return;
@@ -90,7 +90,7 @@ void Inst::Timer1_Timer()
     const float done = fill.Width() / track.Width() * 100.0F;
     PercentDone = CInt(Int(done));
 
-    Control& percent = *lblPrcnt;
+    Label& percent = *lblPrcnt;
     percent.setCaption(Str(PercentDone) + QLatin1Char('%'));
     percent.setForeColor(PercentDone < 50 ? fill.BackColor() : track.BackColor());
 
@@ -152,7 +152,7 @@ void Inst::Kos()
 
 void Inst::Timer2_Timer()
 {
-    Control& head = *hlava;
+    Image& head = *hlava;
     head.setTop(HeadStartTop);
     head.setLeft(HeadStartLeft);
     Timer3->setEnabled(true);
@@ -162,7 +162,7 @@ void Inst::Timer2_Timer()
 // One step of the arch: 160 twips right, up to 700 twips high, 3.14 radians in all.
 void Inst::Timer3_Timer()
 {
-    Control& head = *hlava;
+    Image& head = *hlava;
     head.setLeft(head.Left() + 160.0F);
     const double left = head.Left();
     const double angle = 3.14 * (left - HeadStartLeft) / static_cast<double>(HeadEndLeft - HeadStartLeft);

@@ -34,13 +34,13 @@ public:
 
 private:
     Program& program;
-    ControlRef lblB{*this, "lblB"};
-    ControlRef lblM{*this, "lblM"};
-    ControlRef lblPrcnt{*this, "lblPrcnt"};
-    ControlRef lblZbyva{*this, "lblZbyva"};
-    ControlRef lblCo{*this, "lblCo"};
-    ControlRef hlava{*this, "hlava"};
-    ControlRef Timer3{*this, "Timer3"};
+    ControlRef<Label> lblB{*this, "lblB"};
+    ControlRef<Label> lblM{*this, "lblM"};
+    ControlRef<Label> lblPrcnt{*this, "lblPrcnt"};
+    ControlRef<Label> lblZbyva{*this, "lblZbyva"};
+    ControlRef<Label> lblCo{*this, "lblCo"};
+    ControlRef<Image> hlava{*this, "hlava"};
+    ControlRef<Timer> Timer3{*this, "Timer3"};
 };
 
 } // namespace vp

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/definition.h"
+#include "screens/catalogue.h"
 
 namespace vp {
 

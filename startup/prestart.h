@@ -14,7 +14,7 @@ public:
 
 private:
     Program& program;
-    ControlRef Timer1{*this, "Timer1"};
+    ControlRef<Timer> Timer1{*this, "Timer1"};
 };
 
 } // namespace vp

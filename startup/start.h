@@ -19,9 +19,9 @@ public:
 
 private:
     Program& program;
-    ControlRef Command1{*this, "Command1"};
-    ControlRef Command2{*this, "Command2"};
-    ControlRef splashTimer{program.PreStart(), "Timer1"};
+    ControlRef<CommandButton> Command1{*this, "Command1"};
+    ControlRef<CommandButton> Command2{*this, "Command2"};
+    ControlRef<Timer> splashTimer{program.PreStart(), "Timer1"};
 };
 
 } // namespace vp

@@ -7,10 +7,14 @@
 #include "core/msgbox.h"
 #include "core/text.h"
 #include "core/values.h"
+#include "screens/catalogue.h"
 #include "texts.h"
 
+#include <QByteArray>
+#include <QByteArrayList>
 #include <QStringList>
 #include <QTest>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -71,6 +75,50 @@ inline void verifyBoxes(const ScriptedBoxes& boxes)
     QVERIFY2(boxes.unexpected.isEmpty(), qPrintable(boxes.unexpected.join(QLatin1String("; "))));
     QVERIFY2(boxes.expected.empty(), "a scripted message box was never shown");
 }
+
+// Advances the virtual clock in steps of `stepMs` until `done` holds, for at
+// most `limitMs` in all. Empty when it came; otherwise what it waited for and
+// how long, for the failure message: a fault that keeps `done` from ever
+// holding fails the test at once instead of running into CTest's time limit.
+inline QByteArray advanceUntil(VirtualClock& clock, const std::function<bool()>& done, std::int64_t limitMs,
+                               const char* what, std::int64_t stepMs = 800)
+{
+    for (std::int64_t waited = 0; !done(); waited += stepMs) {
+        if (waited >= limitMs)
+            return QByteArrayLiteral("waited ") + QByteArray::number(static_cast<qlonglong>(waited)) +
+                   QByteArrayLiteral(" ms of virtual time for ") + what;
+        clock.advance(stepMs);
+    }
+    return {};
+}
+
+// The same as a check: VP_ADVANCE_UNTIL(h->clock, form2.isVisible(), 200 * 800, "the completion dialog");
+#define VP_ADVANCE_UNTIL(clock, condition, limitMs, what)                                                              \
+    do {                                                                                                               \
+        const QByteArray vpFailure = ::vp::test::advanceUntil(                                                         \
+            clock, [&]() -> bool { return (condition); }, limitMs, what);                                              \
+        QVERIFY2(vpFailure.isEmpty(), vpFailure.constData());                                                          \
+    } while (false)
+
+// A capability the run promised (CTest sets VP_REQUIRE to a comma-separated
+// list of them, such as "two-monitors" or "czech-qt-translation"): where it
+// is missing, the test fails saying so instead of skipping.
+inline bool runRequires(const char* capability)
+{
+    const QByteArrayList promised = qgetenv("VP_REQUIRE").split(',');
+    return promised.contains(QByteArray(capability));
+}
+
+// Skips a test for want of `capability`, or fails it where the run promised it.
+#define VP_SKIP_UNLESS(available, capability, why)                                                                     \
+    do {                                                                                                               \
+        if (!(available)) {                                                                                            \
+            if (::vp::test::runRequires(capability))                                                                   \
+                QFAIL(qPrintable(QStringLiteral("this run requires %1 (VP_REQUIRE), but it is missing: %2")            \
+                                     .arg(QLatin1String(capability), QLatin1String(why))));                            \
+            QSKIP(why);                                                                                                \
+        }                                                                                                              \
+    } while (false)
 
 // The whole program; when it goes, it checks that every box came as scripted.
 struct Harness {

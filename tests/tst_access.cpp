@@ -294,7 +294,7 @@ private slots:
             const int now = value->currentValue().toInt();
             QVERIFY(now >= last);
             // The figure on the bar says the same, after its leading blank.
-            QCOMPARE(QStringLiteral(" %1%").arg(now), inst.C("lblPrcnt").Caption());
+            QCOMPARE(QStringLiteral(" %1%").arg(now), inst.C<Label>("lblPrcnt").Caption());
             last = now;
         }
         QCOMPARE(last, 100);
@@ -381,7 +381,8 @@ private slots:
         QVERIFY(focus);
         QCOMPARE(ax(focus)->text(QAccessible::Name), QStringLiteral("Konec"));
         const QRegularExpression shown(QStringLiteral("^Zbývá ještě: \\d+ h  \\d+ m  \\d+ s  \\(odhad\\)$"));
-        QVERIFY2(shown.match(inst.C("lblZbyva").Caption()).hasMatch(), qPrintable(inst.C("lblZbyva").Caption()));
+        QVERIFY2(shown.match(inst.C<Label>("lblZbyva").Caption()).hasMatch(),
+                 qPrintable(inst.C<Label>("lblZbyva").Caption()));
         const double start = h->clock.secondsSinceMidnight();
         h->boxes.expect(QStringLiteral("Upozornění"), mb::YesNo, mb::No); // the waste bin, past 80 %
         heard.clear();
@@ -396,11 +397,11 @@ private slots:
                 break;
             // Described from the first telling on, as the screen shows it.
             QCOMPARE(ax(focus)->text(QAccessible::Description),
-                     captions.isEmpty() && told().isEmpty() ? QString() : inst.C("lblZbyva").Caption());
+                     captions.isEmpty() && told().isEmpty() ? QString() : inst.C<Label>("lblZbyva").Caption());
             const QStringList now = told();
             if (now.size() > captions.size()) {
                 QCOMPARE(now.size(), captions.size() + 1); // one at a time
-                QCOMPARE(now.last(), inst.C("lblZbyva").Caption());
+                QCOMPARE(now.last(), inst.C<Label>("lblZbyva").Caption());
                 captions = now;
                 times.push_back(h->clock.secondsSinceMidnight());
             }
@@ -465,11 +466,11 @@ private slots:
         }
         QCOMPARE(focus(), w.C(nextName).widget());
         if (selected.isEmpty()) {
-            QVERIFY(!w.C(nextName).Value());
+            QVERIFY(!w.C<OptionButton>(nextName).Value());
             QTest::keyClick(focus(), Qt::Key_Space);
         }
-        QVERIFY(w.C(nextName).Value());
-        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[nextName == "optKon2" ? 1 : 2]);
+        QVERIFY(w.C<OptionButton>(nextName).Value());
+        QCOMPARE(w.C<TextBox>("txtKonf").Text(), texts::Configuration[nextName == "optKon2" ? 1 : 2]);
         w.C("cmdKonec").widget()->setFocus();
         QTest::keyClick(focus(), Qt::Key_Tab);
         QCOMPARE(focus(), w.C(nextName).widget());

@@ -28,7 +28,7 @@ private slots:
         QCOMPARE(h->visible(), QStringList({"Rst"}));
         QCOMPARE(h->active(), QStringLiteral("Rst"));
         QCOMPARE(h->setup.Form2().lifecycle(), Lifecycle::Loaded); // hidden, not closed
-        QCOMPARE(h->setup.Rst().C("Label1").Caption(), texts::CrashReport);
+        QCOMPARE(h->setup.Rst().C<Label>("Label1").Caption(), texts::CrashReport);
     }
 
     void reportIsTheSameOnEveryShowing()
@@ -39,7 +39,7 @@ private slots:
                 h->setup.Form2().Show();
             });
             QTest::mouseClick(h->setup.Form2().C("Command1").widget(), Qt::LeftButton);
-            QCOMPARE(h->setup.Rst().C("Label1").Caption(), texts::CrashReport);
+            QCOMPARE(h->setup.Rst().C<Label>("Label1").Caption(), texts::CrashReport);
             QTest::mouseClick(h->setup.Rst().C("Label1").widget(), Qt::LeftButton);
             QCOMPARE(h->visible(), QStringList({"Form3"}));
             QTest::mouseClick(h->setup.Form3().C("Command1").widget(), Qt::LeftButton); // "Znovu"
@@ -77,7 +77,7 @@ private slots:
         QTest::mouseClick(onLabel ? rst.C("Label1").widget() : rst.window(), Qt::LeftButton, {}, QPoint(3, 3));
         QCOMPARE(h->visible(), QStringList({"Form3"}));
         QCOMPARE(h->active(), QStringLiteral("Form3"));
-        QCOMPARE(h->setup.Form3().C("Label1").Caption(), texts::FaultText);
+        QCOMPARE(h->setup.Form3().C<Label>("Label1").Caption(), texts::FaultText);
         // Keys do nothing on the crash screen.
         h->act([&] { rst.Show(); });
         QTest::keyClick(rst.window(), Qt::Key_Return);
@@ -93,8 +93,8 @@ private slots:
         h->boxes.expectExitRefusal();
         QTest::mouseClick(fault.C("Command2").widget(), Qt::LeftButton);
         QCOMPARE(h->visible(), QStringList({"Form3"}));
-        QCOMPARE(fault.C("Label1").Caption(), texts::FaultText);
-        QCOMPARE(fault.C("Command2").Caption(), QStringLiteral("Konec"));
+        QCOMPARE(fault.C<Label>("Label1").Caption(), texts::FaultText);
+        QCOMPARE(fault.C<CommandButton>("Command2").Caption(), QStringLiteral("Konec"));
     }
 
     void closingTheFaultDialogBringsBackTheCompletion()
@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(h->visible(), QStringList({"Rst"}));
         QTest::mouseClick(h->setup.Rst().window(), Qt::LeftButton);
         QCOMPARE(h->setup.Form3().lifecycle(), Lifecycle::Loaded); // built anew
-        QCOMPARE(h->setup.Form3().C("Label1").Caption(), texts::FaultText);
+        QCOMPARE(h->setup.Form3().C<Label>("Label1").Caption(), texts::FaultText);
     }
 
     void closedCompletionDialogComesBackNew()
@@ -140,7 +140,8 @@ private slots:
         QCOMPARE(h->active(), QStringLiteral("Start"));
         QCOMPARE(h->setup.Form3().lifecycle(), Lifecycle::Loaded);
         QVERIFY(!h->setup.PreStart().C("Timer1").Enabled());
-        QCOMPARE(h->setup.Start().C("Command2").Caption(), QStringLiteral("Ano")); // as the mouse left it
+        QCOMPARE(h->setup.Start().C<CommandButton>("Command2").Caption(),
+                 QStringLiteral("Ano")); // as the mouse left it
         h->advance(4000);
         QCOMPARE(h->visible(), QStringList({"Start"}));
     }

@@ -65,7 +65,7 @@ private slots:
         }
         QVERIFY2(ticks >= 190 && ticks <= 202, qPrintable(QString::number(ticks)));
         QCOMPARE(inst.PercentDone, std::int16_t(100));
-        QCOMPARE(inst.C("lblPrcnt").Caption(), QStringLiteral(" 100%"));
+        QCOMPARE(inst.C<Label>("lblPrcnt").Caption(), QStringLiteral(" 100%"));
         QVERIFY(!inst.isVisible());
         QCOMPARE(harness->visible(), QStringList({"Form2"}));
         const float track = inst.C("lblB").Width(), fill = inst.C("lblM").Width();
@@ -76,11 +76,11 @@ private slots:
 
         // Later ticks change nothing, and the dialog is not shown again.
         harness->act([&] { harness->setup.Form2().Hide(); });
-        const QString file = inst.C("lblCo").Caption(), estimate = inst.C("lblZbyva").Caption();
+        const QString file = inst.C<Label>("lblCo").Caption(), estimate = inst.C<Label>("lblZbyva").Caption();
         harness->advance(8000);
         QCOMPARE(inst.C("lblM").Width(), fill);
-        QCOMPARE(inst.C("lblCo").Caption(), file);
-        QCOMPARE(inst.C("lblZbyva").Caption(), estimate);
+        QCOMPARE(inst.C<Label>("lblCo").Caption(), file);
+        QCOMPARE(inst.C<Label>("lblZbyva").Caption(), estimate);
         QVERIFY(!harness->setup.Form2().isVisible());
     }
 
@@ -89,31 +89,32 @@ private slots:
         Inst& inst = h->setup.Inst();
         h->boxes.expect(Warning, mb::YesNo, mb::No);
         h->act([&] { inst.Show(); });
-        QCOMPARE(inst.C("lblPrcnt").Caption(), QStringLiteral("0%"));
+        QCOMPARE(inst.C<Label>("lblPrcnt").Caption(), QStringLiteral("0%"));
         QCOMPARE(inst.C("lblM").Width(), 0.0F);
         QCOMPARE(inst.C("lblM").Left(), inst.C("lblB").Left());
-        QCOMPARE(inst.C("lblCo").Caption(), QStringLiteral("."));
-        QVERIFY(inst.C("lblZbyva").Caption().startsWith(QStringLiteral("Zbývá ještě:")));
+        QCOMPARE(inst.C<Label>("lblCo").Caption(), QStringLiteral("."));
+        QVERIFY(inst.C<Label>("lblZbyva").Caption().startsWith(QStringLiteral("Zbývá ještě:")));
         h->advance(800);
-        QCOMPARE(inst.C("lblPrcnt").Caption(), QStringLiteral(" 0%"));
+        QCOMPARE(inst.C<Label>("lblPrcnt").Caption(), QStringLiteral(" 0%"));
         QVERIFY(inst.C("lblM").Width() > 21.675F && inst.C("lblM").Width() < 22.675F);
         bool saw49 = false, saw50 = false;
-        while (inst.PercentDone < 60) {
+        for (int ticks = 0; inst.PercentDone < 60; ++ticks) {
+            QVERIFY2(ticks < 200, "waited 200 ticks of 800 ms of virtual time for the bar to reach 60 %");
             h->advance(800);
-            const Colour fore = inst.C("lblPrcnt").ForeColor();
-            QCOMPARE(inst.C("lblPrcnt").Caption(),
+            const Colour fore = inst.C<Label>("lblPrcnt").ForeColor();
+            QCOMPARE(inst.C<Label>("lblPrcnt").Caption(),
                      QStringLiteral(" %1%").arg(inst.PercentDone)); // a blank before the number
             if (inst.PercentDone == 49) {
                 saw49 = true;
-                QCOMPARE(fore, inst.C("lblM").BackColor());
+                QCOMPARE(fore, inst.C<Label>("lblM").BackColor());
             }
             if (inst.PercentDone == 50) {
                 saw50 = true;
-                QCOMPARE(fore, inst.C("lblB").BackColor());
+                QCOMPARE(fore, inst.C<Label>("lblB").BackColor());
             }
         }
         QVERIFY(saw49 && saw50);
-        QCOMPARE(inst.C("lblM").BackColor(), role(Role::ActiveTitleBar));
+        QCOMPARE(inst.C<Label>("lblM").BackColor(), role(Role::ActiveTitleBar));
         h->advance(200 * 800);
     }
 
@@ -156,7 +157,7 @@ private slots:
         inst.Kolik();
         QCOMPARE(inst.RemainingMinutes, expected);
         QCOMPARE(h->random.state() != before, draws);
-        QCOMPARE(inst.C("lblZbyva").Caption(), caption);
+        QCOMPARE(inst.C<Label>("lblZbyva").Caption(), caption);
     }
 
     void hoursMinutesSeconds_data()
@@ -183,7 +184,7 @@ private slots:
         Inst& inst = h->setup.Inst();
         h->random.setState(stateBefore(0)); // a falling step of zero
         h->act([&] { inst.Show(); });
-        QCOMPARE(inst.C("lblZbyva").Caption(), QStringLiteral("Zbývá ještě: 0 h  20 m  8 s  (odhad)"));
+        QCOMPARE(inst.C<Label>("lblZbyva").Caption(), QStringLiteral("Zbývá ještě: 0 h  20 m  8 s  (odhad)"));
         h->act([&] { inst.Hide(); });
     }
 
@@ -216,7 +217,7 @@ private slots:
         for (int i = 0; i < Draws; ++i) {
             h->advance(7); // the generator is reseeded from the time of day on every call
             inst.Co();
-            const QString caption = inst.C("lblCo").Caption();
+            const QString caption = inst.C<Label>("lblCo").Caption();
             const auto m = shape.match(caption);
             QVERIFY2(m.hasMatch(), qPrintable(caption));
             QVERIFY2(share.contains(m.captured(1)), qPrintable(caption));
@@ -248,25 +249,22 @@ private slots:
         QString shownAtQuestion, fileAtQuestion;
         h->boxes.expect(Warning, mb::YesNo, [&] {
             percentAtQuestion = inst.PercentDone;
-            shownAtQuestion = inst.C("lblPrcnt").Caption();
-            fileAtQuestion = inst.C("lblCo").Caption();
+            shownAtQuestion = inst.C<Label>("lblPrcnt").Caption();
+            fileAtQuestion = inst.C<Label>("lblCo").Caption();
             return answer;
         });
         if (answer == mb::Yes)
             h->boxes.expect(Refusal, mb::OkOnly + mb::Critical, mb::Ok);
         h->act([&] { inst.Show(); });
-        while (inst.PercentDone <= 80) {
-            QVERIFY(h->boxes.shown.empty());
-            h->advance(800);
-        }
+        // A box before 81 % shows in the percentage it was asked at.
+        VP_ADVANCE_UNTIL(h->clock, inst.PercentDone > 80, 200 * 800, "the bar to pass 80 %");
         // The first tick past 80 asks, with its percentage and file name already shown.
         QCOMPARE(percentAtQuestion, 81);
         QCOMPARE(shownAtQuestion, QStringLiteral(" 81%"));
         QVERIFY(fileAtQuestion != QStringLiteral("."));
         QCOMPARE(h->boxes.shown.front().prompt, texts::WarningPrompt);
         QVERIFY(inst.BinOffered);
-        while (!h->setup.Form2().isVisible())
-            h->advance(800);
+        VP_ADVANCE_UNTIL(h->clock, h->setup.Form2().isVisible(), 200 * 800, "the completion dialog");
         QCOMPARE(h->boxes.shown.size(), std::size_t(answer == mb::Yes ? 2 : 1));
         if (answer == mb::Yes)
             QCOMPARE(h->boxes.shown[1].prompt, texts::RefusalPrompt);
@@ -280,16 +278,15 @@ private slots:
         h->boxes.expect(Warning, mb::YesNo, [&] {
             fillBefore = inst.C("lblM").Width();
             headBefore = inst.C("hlava").Left();
-            estimateBefore = inst.C("lblZbyva").Caption();
+            estimateBefore = inst.C<Label>("lblZbyva").Caption();
             h->advance(10000);
             fillAfter = inst.C("lblM").Width();
             headAfter = inst.C("hlava").Left();
-            estimateAfter = inst.C("lblZbyva").Caption();
+            estimateAfter = inst.C<Label>("lblZbyva").Caption();
             return mb::No;
         });
         h->act([&] { inst.Show(); });
-        while (!inst.BinOffered)
-            h->advance(800);
+        VP_ADVANCE_UNTIL(h->clock, inst.BinOffered, 200 * 800, "the waste-bin question");
         QCOMPARE(fillAfter, fillBefore);
         QCOMPARE(headAfter, headBefore);
         QCOMPARE(estimateAfter, estimateBefore);
@@ -305,8 +302,7 @@ private slots:
             h->setup.Form1().Hide();
             inst.Show();
         });
-        while (inst.PercentDone < 90)
-            h->advance(800);
+        VP_ADVANCE_UNTIL(h->clock, inst.PercentDone >= 90, 200 * 800, "the bar to reach 90 %");
         inst.window()->close();
         QCOMPARE(inst.lifecycle(), Lifecycle::Closed);
         QCOMPARE(h->visible(), QStringList({"Form1"}));
@@ -316,11 +312,10 @@ private slots:
 
         h->act([&] { inst.Show(); });
         QCOMPARE(inst.C("lblM").Width(), 0.0F);
-        QCOMPARE(inst.C("lblPrcnt").Caption(), QStringLiteral("0%"));
+        QCOMPARE(inst.C<Label>("lblPrcnt").Caption(), QStringLiteral("0%"));
         QCOMPARE(inst.RemainingMinutes, 18.11); // shrinking rule: PercentDone still says 90
         QCOMPARE(inst.PercentDone, std::int16_t(90));
-        while (!h->setup.Form2().isVisible())
-            h->advance(800);
+        VP_ADVANCE_UNTIL(h->clock, h->setup.Form2().isVisible(), 200 * 800, "the completion dialog");
         QCOMPARE(h->boxes.shown.size(), std::size_t(2)); // no second episode
     }
 
@@ -406,13 +401,12 @@ private slots:
         Inst& inst = h->setup.Inst();
         h->boxes.expect(Warning, mb::YesNo, mb::No);
         h->act([&] { inst.Show(); });
-        while (!h->setup.Form2().isVisible())
-            h->advance(800);
+        VP_ADVANCE_UNTIL(h->clock, h->setup.Form2().isVisible(), 200 * 800, "the completion dialog");
         h->act([&] {
             h->setup.Form2().Hide();
             inst.Show(); // the second pass shows it again without a load
         });
-        QCOMPARE(inst.C("lblPrcnt").Caption(), QStringLiteral(" 100%"));
+        QCOMPARE(inst.C<Label>("lblPrcnt").Caption(), QStringLiteral(" 100%"));
         QCOMPARE(h->setup.ActiveDialog, std::int16_t(3));
         h->advance(20000);
         QVERIFY(inst.isVisible());

@@ -28,8 +28,7 @@ void backdropClicked(Harness& h)
 }
 void untilCompleted(Harness& h)
 {
-    for (int i = 0; i < 260 && !h.setup.Form2().isVisible(); ++i)
-        h.advance(800);
+    VP_ADVANCE_UNTIL(h.clock, h.setup.Form2().isVisible(), 260 * 800, "the completion dialog");
 }
 
 } // namespace
@@ -159,7 +158,7 @@ private slots:
                 QVERIFY(s.Form1().C("cmdZpet").Enabled());
             }
         }
-        QCOMPARE(s.Inst().C("lblPrcnt").Caption(), QStringLiteral(" 100%"));
+        QCOMPARE(s.Inst().C<Label>("lblPrcnt").Caption(), QStringLiteral(" 100%"));
         QCOMPARE(s.ActiveDialog, std::int16_t(3));
         QCOMPARE(h.boxes.shown.size(), std::size_t(5));
     }

@@ -610,7 +610,7 @@ private:
             if (s->isLoaded())
                 for (const auto& c : s->controls())
                     if (c->kind() == Kind::TextBox)
-                        out << c->Text();
+                        out << c->shownText();
         return out;
     }
 
@@ -872,16 +872,16 @@ private:
             return;
         const Control* c1 = s.findControl("Command1");
         const Control* c2 = s.findControl("Command2");
-        const QSet<QString> captions = {c1->Caption(), c2->Caption()};
+        const QSet<QString> captions = {c1->shownText(), c2->shownText()};
         if (captions != QSet<QString>{QStringLiteral("Ano"), QStringLiteral("Ne")})
             return fail(QStringLiteral("the welcome prompt's answers read \"%1\" and \"%2\"")
-                            .arg(c1->Caption(), c2->Caption()));
+                            .arg(c1->shownText(), c2->shownText()));
         for (const Control* c : {c1, c2})
-            if (static_cast<QPushButton*>(c->widget())->text() != c->Caption())
+            if (static_cast<QPushButton*>(c->widget())->text() != c->shownText())
                 return fail(
                     QStringLiteral("the prompt's %1 shows \"%2\" for \"%3\"")
                         .arg(QString::fromUtf8(c->def().name.data(), static_cast<qsizetype>(c->def().name.size())),
-                             static_cast<QPushButton*>(c->widget())->text(), c->Caption()));
+                             static_cast<QPushButton*>(c->widget())->text(), c->shownText()));
     }
 
     void checkInstallation()
@@ -897,7 +897,7 @@ private:
             m_lastPercent = -1;
         }
         const Control* fill = inst.findControl("lblM");
-        const QString caption = inst.findControl("lblPrcnt")->Caption();
+        const QString caption = inst.findControl("lblPrcnt")->shownText();
         const bool hasSign = caption.endsWith(QLatin1Char('%'));
         bool ok = false;
         const int percent = caption.chopped(hasSign ? 1 : 0).trimmed().toInt(&ok);
@@ -936,9 +936,10 @@ private:
                     shown = textFromDisplay(edit->toPlainText());
                 else if (auto* line = qobject_cast<QLineEdit*>(c->widget()))
                     shown = line->text();
-                if (shown != c->Text())
-                    return fail(QStringLiteral("text box %1.%2 holds \"%3\" but shows \"%4\"")
-                                    .arg(s->name(), c->widget()->objectName(), c->Text().left(80), shown.left(80)));
+                if (shown != c->shownText())
+                    return fail(
+                        QStringLiteral("text box %1.%2 holds \"%3\" but shows \"%4\"")
+                            .arg(s->name(), c->widget()->objectName(), c->shownText().left(80), shown.left(80)));
             }
         }
     }

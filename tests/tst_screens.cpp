@@ -195,7 +195,7 @@ private slots:
             return;
         }
         Control& c = s.C(control.toStdString(), index);
-        QCOMPARE(c.Caption(), text);
+        QCOMPARE(c.shownText(), text);
         if (auto* b = qobject_cast<QAbstractButton*>(c.widget()))
             QCOMPARE(b->text(), text);
         if (auto* e = qobject_cast<QLineEdit*>(c.widget()))
@@ -253,7 +253,7 @@ private slots:
         QTest::mouseClick(radio("optKon3"), Qt::LeftButton);
         QVERIFY(!radio("optKon2")->isChecked());
         QVERIFY(radio("Option1")->isChecked());
-        QVERIFY(s.C("optKon3").Value());
+        QVERIFY(s.C<OptionButton>("optKon3").Value());
     }
 
     void disagreeingCannotBeChosen()
@@ -310,18 +310,18 @@ private slots:
 
     void picturesHaveTheirSizes()
     {
-        QCOMPARE(pixmapOf(PictureId::Portrait).size(), QSize(165, 129));
-        QCOMPARE(pixmapOf(PictureId::PortraitInverted).size(), QSize(165, 129));
-        QCOMPARE(pixmapOf(PictureId::BackdropGradient).size(), QSize(1600, 600));
-        QCOMPARE(pixmapOf(PictureId::HeadCutout).size(), QSize(47, 53));
-        QVERIFY(pixmapOf(PictureId::HeadCutout).hasAlpha());
+        QCOMPARE(Pictures().pixmap(PictureId::Portrait).size(), QSize(165, 129));
+        QCOMPARE(Pictures().pixmap(PictureId::PortraitInverted).size(), QSize(165, 129));
+        QCOMPARE(Pictures().pixmap(PictureId::BackdropGradient).size(), QSize(1600, 600));
+        QCOMPARE(Pictures().pixmap(PictureId::HeadCutout).size(), QSize(47, 53));
+        QVERIFY(Pictures().pixmap(PictureId::HeadCutout).hasAlpha());
         for (PictureId id :
              {PictureId::ProductIcon, PictureId::FolderIcon, PictureId::ComputerIcon, PictureId::ArrowCursor})
-            QCOMPARE(pixmapOf(id).size(), QSize(32, 32));
-        QVERIFY(iconOf(PictureId::FolderIcon).availableSizes().contains(QSize(16, 16)));
+            QCOMPARE(Pictures().pixmap(id).size(), QSize(32, 32));
+        QVERIFY(Pictures().icon(PictureId::FolderIcon).availableSizes().contains(QSize(16, 16)));
         // The inverted portrait is the upright one upside down, not mirrored sideways.
-        const QImage up = pixmapOf(PictureId::Portrait).toImage();
-        const QImage down = pixmapOf(PictureId::PortraitInverted).toImage();
+        const QImage up = Pictures().pixmap(PictureId::Portrait).toImage();
+        const QImage down = Pictures().pixmap(PictureId::PortraitInverted).toImage();
         auto near = [](QRgb a, QRgb b) {
             return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) < 40;
         };
@@ -331,7 +331,8 @@ private slots:
                 matches += near(up.pixel(x, y), down.pixel(x, 128 - y));
         QVERIFY(matches > 21 * 17 * 9 / 10);
         // Each control gets a picture object of its own.
-        QVERIFY(handleOf(newPicture(PictureId::Portrait)) != handleOf(newPicture(PictureId::Portrait)));
+        QVERIFY(handleOf(Pictures().newPicture(PictureId::Portrait)) !=
+                handleOf(Pictures().newPicture(PictureId::Portrait)));
     }
 
     // Stretched pixel art scales by whole pixels: the six colours of the
@@ -374,10 +375,10 @@ private slots:
             return static_cast<int>(colours.size());
         };
         const int drawn = coloursOf(QPixmap(), w->size(), ratio);
-        const int own = coloursOf(pixmapOf(control == QLatin1String("Image1")  ? PictureId::FolderIcon
-                                           : control == QLatin1String("imgR")  ? PictureId::ComputerIcon
-                                           : control == QLatin1String("hlava") ? PictureId::HeadCutout
-                                                                               : PictureId::Portrait),
+        const int own = coloursOf(Pictures().pixmap(control == QLatin1String("Image1")  ? PictureId::FolderIcon
+                                                    : control == QLatin1String("imgR")  ? PictureId::ComputerIcon
+                                                    : control == QLatin1String("hlava") ? PictureId::HeadCutout
+                                                                                        : PictureId::Portrait),
                                   QSize(200, 200), 1.0);
         if (control == QLatin1String("Image1"))
             QCOMPARE(drawn, 6);

@@ -11,7 +11,7 @@ using namespace vp::test;
 
 namespace {
 
-QString caption(Screen& s, const char* name) { return s.C(name).Caption(); }
+QString caption(Screen& s, const char* name) { return s.C(name).shownText(); }
 
 void hover(Screen& s, const char* name, QPoint at = {20, 10})
 {

@@ -48,8 +48,8 @@ private slots:
         QCOMPARE(w.C("cmdZpet").Enabled(), back);
         QVERIFY(w.C("cmdDalsi").Enabled());
         QVERIFY(w.C("cmdKonec").Enabled());
-        QCOMPARE(w.C("cmdDalsi").Caption(), QStringLiteral("Další  >>"));
-        QCOMPARE(w.C("cmdZpet").Caption(), QStringLiteral("<<  Zpět"));
+        QCOMPARE(w.C<CommandButton>("cmdDalsi").Caption(), QStringLiteral("Další  >>"));
+        QCOMPARE(w.C<CommandButton>("cmdZpet").Caption(), QStringLiteral("<<  Zpět"));
         if (page > 1) {
             QTest::mouseClick(w.C("cmdZpet").widget(), Qt::LeftButton);
             QCOMPARE(w.AktFaze, std::int16_t(page - 1));
@@ -74,13 +74,13 @@ private slots:
         Form1& w = h->setup.Form1();
         next();
         next();
-        w.C("txtPodminky").setText(QStringLiteral("typed"));
+        w.C<TextBox>("txtPodminky").setText(QStringLiteral("typed"));
         for (int bad : {0, 6, -1, 32767}) {
             w.Faze(static_cast<std::int16_t>(bad));
             QCOMPARE(w.AktFaze, std::int16_t(3));
             QVERIFY(w.C("Frame3").Visible());
             QVERIFY(!w.C("Frame1").Visible());
-            QCOMPARE(w.C("txtPodminky").Text(), QStringLiteral("typed"));
+            QCOMPARE(w.C<TextBox>("txtPodminky").Text(), QStringLiteral("typed"));
         }
     }
 
@@ -89,7 +89,7 @@ private slots:
         Form1& w = h->setup.Form1();
         next();
         next();
-        const QString text = w.C("txtPodminky").Text();
+        const QString text = w.C<TextBox>("txtPodminky").Text();
         QCOMPARE(text, texts::Licence);
         // The box shows the two line feeds as marks on one line, not as breaks.
         const QString shown = static_cast<QPlainTextEdit*>(w.C("txtPodminky").widget())->toPlainText();
@@ -97,10 +97,10 @@ private slots:
 
         // Whatever the user typed is gone when the page is entered again.
         QTest::keyClicks(w.C("txtPodminky").widget(), QStringLiteral("xyz"));
-        QVERIFY(w.C("txtPodminky").Text() != text);
+        QVERIFY(w.C<TextBox>("txtPodminky").Text() != text);
         next();
         back();
-        QCOMPARE(w.C("txtPodminky").Text(), text);
+        QCOMPARE(w.C<TextBox>("txtPodminky").Text(), text);
     }
 
     void nextIgnoresTheLicenceAnswer()
@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(w.AktFaze, std::int16_t(4));
         back();
         QTest::mouseClick(w.C("Option1").widget(), Qt::LeftButton);
-        QVERIFY(w.C("Option1").Value());
+        QVERIFY(w.C<OptionButton>("Option1").Value());
         next();
         QCOMPARE(w.AktFaze, std::int16_t(4));
         QVERIFY(!w.C("Option2").Enabled());
@@ -123,34 +123,34 @@ private slots:
         Form1& w = h->setup.Form1();
         for (int i = 0; i < 3; ++i)
             next();
-        QCOMPARE(w.C("txtKonf").Text(), QString());
+        QCOMPARE(w.C<TextBox>("txtKonf").Text(), QString());
         QTest::keyClicks(w.C("txtKonf").widget(), QStringLiteral("moje"));
-        QCOMPARE(w.C("txtKonf").Text(), QStringLiteral("moje"));
+        QCOMPARE(w.C<TextBox>("txtKonf").Text(), QStringLiteral("moje"));
         QTest::mouseClick(w.C("optKon2").widget(), Qt::LeftButton);
-        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[1]);
+        QCOMPARE(w.C<TextBox>("txtKonf").Text(), texts::Configuration[1]);
         QTest::mouseClick(w.C("optKon1").widget(), Qt::LeftButton);
-        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[0]);
+        QCOMPARE(w.C<TextBox>("txtKonf").Text(), texts::Configuration[0]);
         QTest::mouseClick(w.C("optKon3").widget(), Qt::LeftButton);
-        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[2]);
+        QCOMPARE(w.C<TextBox>("txtKonf").Text(), texts::Configuration[2]);
         // Leaving the page and coming back keeps choice and description.
         next();
         back();
-        QVERIFY(w.C("optKon3").Value());
-        QCOMPARE(w.C("txtKonf").Text(), texts::Configuration[2]);
+        QVERIFY(w.C<OptionButton>("optKon3").Value());
+        QCOMPARE(w.C<TextBox>("txtKonf").Text(), texts::Configuration[2]);
     }
 
     void browsingIsRefusedForAsLongAsTheUserRetries()
     {
         Form1& w = h->setup.Form1();
         next();
-        const QString folder = w.C("Text1").Text();
+        const QString folder = w.C<TextBox>("Text1").Text();
         for (int i = 0; i < 3; ++i)
             h->boxes.expect(texts::BusyTitle, mb::RetryCancel, mb::Retry);
         h->boxes.expect(texts::BusyTitle, mb::RetryCancel, mb::Cancel);
         QTest::mouseClick(w.C("cmdZProch").widget(), Qt::LeftButton);
         QCOMPARE(h->boxes.shown.size(), std::size_t(4));
         QCOMPARE(h->boxes.shown.front().prompt, texts::BusyPrompt);
-        QCOMPARE(w.C("Text1").Text(), folder);
+        QCOMPARE(w.C<TextBox>("Text1").Text(), folder);
         QCOMPARE(w.AktFaze, std::int16_t(2));
     }
 
@@ -159,20 +159,20 @@ private slots:
         Form1& w = h->setup.Form1();
         Screen& bank = h->setup.ImageBank();
         QCOMPARE(bank.lifecycle(), Lifecycle::NotCreated);
-        const PictureRef defined = w.C("Image1").Picture();
-        QCOMPARE(defined->id, PictureId::Portrait);
+        const PictureRef defined = w.C<Image>("Image1").Picture();
+        QCOMPARE(defined->id, PictureKey(PictureId::Portrait));
 
         QTest::mouseClick(w.C("Image1").widget(), Qt::LeftButton);
         QCOMPARE(bank.lifecycle(), Lifecycle::Loaded); // created hidden on first use
-        const PictureRef plim1 = bank.C("plim1").Picture();
-        const PictureRef plim2 = bank.C("plim2").Picture();
+        const PictureRef plim1 = bank.C<Image>("plim1").Picture();
+        const PictureRef plim2 = bank.C<Image>("plim2").Picture();
         QVERIFY(handleOf(defined) != handleOf(plim1)); // same pixels, another picture
-        QCOMPARE(handleOf(w.C("Image1").Picture()), handleOf(plim1));
+        QCOMPARE(handleOf(w.C<Image>("Image1").Picture()), handleOf(plim1));
         for (const PictureRef& expected : {plim2, plim1, plim2}) {
             QTest::mouseClick(w.C("Image1").widget(), Qt::LeftButton);
-            QCOMPARE(handleOf(w.C("Image1").Picture()), handleOf(expected));
+            QCOMPARE(handleOf(w.C<Image>("Image1").Picture()), handleOf(expected));
         }
-        QCOMPARE(plim2->id, PictureId::PortraitInverted);
+        QCOMPARE(plim2->id, PictureKey(PictureId::PortraitInverted));
         QVERIFY(!bank.isVisible());
         QCOMPARE(w.AktFaze, std::int16_t(1));
     }
@@ -227,8 +227,8 @@ private slots:
         h->act([&] { w.Show(); });
         QCOMPARE(w.AktFaze, std::int16_t(1));
         QCOMPARE(h->setup.ActiveDialog, std::int16_t(1));
-        QCOMPARE(w.C("Image1").Picture()->id, PictureId::Portrait);
-        QCOMPARE(w.C("txtPodminky").Text(), QStringLiteral("Text2"));
+        QCOMPARE(w.C<Image>("Image1").Picture()->id, PictureKey(PictureId::Portrait));
+        QCOMPARE(w.C<TextBox>("txtPodminky").Text(), QStringLiteral("Text2"));
     }
 
     // Pasting nothing does nothing; pasting text inserts it as plain text under
@@ -247,7 +247,7 @@ private slots:
         Form1& w = h->setup.Form1();
         for (int i = 1; i < page; ++i)
             next();
-        Control& c = w.C(box.toUtf8().constData());
+        TextBox& c = w.C<TextBox>(box.toUtf8().constData());
         auto* edit = qobject_cast<QPlainTextEdit*>(c.widget());
         QVERIFY(edit);
         const QString before = c.Text();
@@ -295,22 +295,22 @@ private slots:
         next();
         next();
         QWidget* licence = w.C("txtPodminky").widget();
-        const QString text = w.C("txtPodminky").Text();
+        const QString text = w.C<TextBox>("txtPodminky").Text();
         licence->setFocus();
         QTest::keyClick(licence, Qt::Key_Tab);
         QCOMPARE(w.window()->focusWidget(), w.C("Option1").widget());
-        QCOMPARE(w.C("txtPodminky").Text(), text);
+        QCOMPARE(w.C<TextBox>("txtPodminky").Text(), text);
         licence->setFocus();
         QTest::keyClick(licence, Qt::Key_Backtab, Qt::ShiftModifier);
         QVERIFY(w.window()->focusWidget() != licence);
-        QCOMPARE(w.C("txtPodminky").Text(), text);
+        QCOMPARE(w.C<TextBox>("txtPodminky").Text(), text);
 
         next();
         QWidget* konf = w.C("txtKonf").widget();
         konf->setFocus();
         QTest::keyClick(konf, Qt::Key_Tab);
         QVERIFY(w.window()->focusWidget() != konf);
-        QCOMPARE(w.C("txtKonf").Text(), QString());
+        QCOMPARE(w.C<TextBox>("txtKonf").Text(), QString());
     }
 
 private:

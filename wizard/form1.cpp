@@ -117,7 +117,7 @@ void Form1::cmdZProch_Click()
 // From the second click on the portrait stands on its head, then upright again.
 void Form1::Image1_Click()
 {
-    Control& image = *Image1;
+    Image& image = *Image1;
     const PictureRef upright = plim1->Picture();
     if (handleOf(image.Picture()) == handleOf(upright))
         image.setPicture(plim2->Picture());

@@ -28,15 +28,15 @@ public:
 
 private:
     Program& program;
-    std::array<ControlRef, 5> Frames{
+    std::array<ControlRef<Frame>, 5> Frames{
         {{*this, "Frame1"}, {*this, "Frame2"}, {*this, "Frame3"}, {*this, "Frame4"}, {*this, "Frame5"}}};
-    ControlRef cmdZpet{*this, "cmdZpet"};
-    ControlRef cmdDalsi{*this, "cmdDalsi"};
-    ControlRef txtPodminky{*this, "txtPodminky"};
-    ControlRef txtKonf{*this, "txtKonf"};
-    ControlRef Image1{*this, "Image1"};
-    ControlRef plim1{program.ImageBank(), "plim1"};
-    ControlRef plim2{program.ImageBank(), "plim2"};
+    ControlRef<CommandButton> cmdZpet{*this, "cmdZpet"};
+    ControlRef<CommandButton> cmdDalsi{*this, "cmdDalsi"};
+    ControlRef<TextBox> txtPodminky{*this, "txtPodminky"};
+    ControlRef<TextBox> txtKonf{*this, "txtKonf"};
+    ControlRef<Image> Image1{*this, "Image1"};
+    ControlRef<Image> plim1{program.ImageBank(), "plim1"};
+    ControlRef<Image> plim2{program.ImageBank(), "plim2"};
 };
 
 } // namespace vp

@@ -153,7 +153,11 @@ class Listener:
         self.proc = subprocess.Popen([PYTHON, str(HERE), "listen", app], env=env, stdout=self._out,
                                      stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, start_new_session=True)
         end = time.monotonic() + 20
-        while time.monotonic() < end and not any(e.get("type") == "listening" for e in self.events()):
+        while not any(e.get("type") == "listening" for e in self.events()):
+            if time.monotonic() >= end or self.proc.poll() is not None:
+                self.proc.kill()
+                self.proc.wait()
+                raise AssertionError(f"the AT-SPI listener did not say it was listening within 20 s (see {log})")
             time.sleep(0.05)
 
     def events(self) -> list[dict]:

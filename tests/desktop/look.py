@@ -115,12 +115,13 @@ def region(p: Plim, w: int, r: Rect) -> Picture:
 
 
 def settle(p: Plim, w: int, r: Rect, timeout: float = 3.0) -> Picture:
-    """The region once two looks a moment apart agree (the program has drawn)."""
-    last = region(p, w, r)
+    """The region once two looks a moment apart agree (the program has drawn).
+    A window not viewable yet is looked at again until the time is up."""
     end = time.monotonic() + timeout
+    last = wait_until(lambda: region(p, w, r), timeout)
     while time.monotonic() < end:
         time.sleep(0.15)
-        now = region(p, w, r)
+        now = wait_until(lambda: region(p, w, r), max(end - time.monotonic(), 0.0))
         if now.differing(last) == 0:
             return now
         last = now

@@ -10,9 +10,11 @@ import re
 import signal
 import subprocess
 import threading
+import time
 from dataclasses import dataclass
 from pathlib import Path
 
+import tracelines
 from x11 import wait_until
 from xsession import Session
 
@@ -175,6 +177,60 @@ class Plim:
     def now(self) -> float:
         """The program's clock as far as its trace has told it."""
         return self.lines[-1].t if self.lines else 0.0
+
+    def mark(self) -> int:
+        """Where the trace is now: the lines after it are news."""
+        return len(self.lines)
+
+    def mark_after(self, pattern: str, since: int) -> int:
+        """Just after the first line from `since` on that matches (the end of the trace if none does)."""
+        rx = re.compile(pattern)
+        lines = list(self.lines)
+        return next((i + 1 for i in range(since, len(lines)) if rx.search(lines[i].text)), len(lines))
+
+    def handled(self, w: int, timeout: float = 10.0) -> float:
+        """Proof that the program has handled all input given before: a ping
+        to its window w (as a window manager pings) comes to the program after
+        that input, and its trace says when it took it. Twice: Qt passes the
+        input it has read to the widgets in the same turn as it takes the first.
+        Returns the program's clock when it took the second."""
+        took = 0.0
+        for _ in range(2):
+            pattern = tracelines.client_message(w)
+            before = len(self.trace(pattern))
+            self.desk.ping(w)
+
+            def came():
+                self.ensure_alive()
+                times = self.trace(pattern)
+                return times[before:before + 1]
+            got = wait_until(came, timeout)
+            assert got, f"the program did not take a ping to {w:#x} within {timeout:g} s"
+            took = got[0]
+        return took
+
+    def nothing_follows(self, w: int, windows: list[int], seconds: float, mark: int, what: str = "something came",
+                        limit: float = 60.0) -> None:
+        """After the input given so far, for `seconds` on the program's own
+        clock from when it has handled that input: no screen shown since
+        `mark` (no `runtime: show` line) and no window of the program visible
+        but `windows`. Each look ends with a ping to w, so a program that is
+        slowed down is watched for as long as it takes to live those seconds."""
+        def check(when: str) -> None:
+            shown = [line.text for line in list(self.lines)[mark:] if re.search(tracelines.show(), line.text)]
+            assert not shown, f"{what} ({when}): {shown}"
+            assert sorted(self.visible()) == sorted(windows), f"{what} ({when}), visible: {self.describe()}"
+
+        start = self.handled(w)
+        end = time.monotonic() + seconds + limit
+        now = start
+        while now < start + seconds:
+            self.ensure_alive()
+            check(f"{now - start:.2f} s after the program took the input")
+            assert time.monotonic() < end, f"the program lived {now - start:.2f} s of {seconds:g} in {seconds + limit:g} s"
+            time.sleep(0.1)  # paces the looks; the verdict is the trace's and the window manager's
+            now = self.handled(w)
+        check(f"{now - start:.2f} s after the program took the input")
 
     # ---- its windows
 

@@ -10,6 +10,7 @@ import subprocess
 import pytest
 
 import look
+import tracelines
 from plim import Plim, describe_status
 from test_pass import PROMPT, SIZES, close_box, handed_over
 from x11 import wait_until
@@ -47,7 +48,7 @@ def test_the_staged_program_shows_its_splash(plim, session, outdir):
 
 def test_then_the_prompt(plim, session, outdir):
     plim.prompt = plim.wait_titled(PROMPT, 10)
-    handed_over(plim, plim.trace(r'runtime: show "PreStart"')[0])
+    handed_over(plim, plim.trace(tracelines.show("PreStart"))[0])
     look.wait_gone(plim, plim.splash)
     look.framed(plim, plim.prompt)
     session.desk.screenshot(outdir / "prompt.png")

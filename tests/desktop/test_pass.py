@@ -9,11 +9,11 @@ this driver looks, so a busy machine slows the pass but does not fail it."""
 from __future__ import annotations
 
 import subprocess
-import time
 
 import pytest
 
 import look
+import tracelines
 from desktops import WAYLAND_DESKTOPS
 from harmless import judge, read_traces
 from plim import describe_status
@@ -99,7 +99,7 @@ def close_box(p, w):
 
 def handed_over(plim, since: float) -> None:
     """The prompt follows the splash 2000 ms after `since`, on the program's clock."""
-    prompt = plim.wait_trace(r'runtime: show "Start"', since)
+    prompt = plim.wait_trace(tracelines.show("Start"), since)
     assert HANDOVER[0] <= prompt - since <= HANDOVER[1], f"the prompt came {prompt - since:.3f} s after the splash"
 
 
@@ -131,7 +131,7 @@ def test_splash(plim, session, where, outdir, scale):
 
 def test_splash_hands_over_to_the_prompt(plim):
     seen.prompt = plim.wait_titled(PROMPT, 10)
-    handed_over(plim, plim.trace(r'runtime: show "PreStart"')[0])
+    handed_over(plim, plim.trace(tracelines.show("PreStart"))[0])
     look.wait_gone(plim, seen.splash)
     look.only_visible(plim, seen.prompt)
 
@@ -184,7 +184,7 @@ def test_closing_the_prompt_brings_the_splash_back(plim, session, where, layout,
     assert seen.splash, f"the prompt does not give way to the splash (visible: {plim.describe()})"
     look.centred(plim, seen.splash, where)
     shot(session, outdir, "04-splash-again")
-    rearmed = plim.last(r'runtime: show "PreStart"')
+    rearmed = plim.last(tracelines.show("PreStart"))
     seen.prompt = plim.wait_titled(PROMPT, 10)
     handed_over(plim, rearmed)
     look.wait_gone(plim, seen.splash)
@@ -287,8 +287,7 @@ def paste_into(plim, session, layout, outdir, box: str):
         press(plim, seen.wizard, "ctrl+v")
         press(plim, seen.wizard, "shift+Insert")
         plim.desk.click(c.x + cx, c.y + cy, 2)
-        time.sleep(0.5)
-        plim.ensure_alive()
+        plim.handled(seen.wizard)  # what the pastes do is done (or drawn soon, which settle waits for)
 
     paste_all()
     assert look.settle(plim, seen.wizard, r).differing(before) <= pixels(CARET_PIXELS), "a paste of nothing inserted something"
@@ -374,7 +373,7 @@ def test_closing_the_installation_goes_back_to_the_wizard(plim, where, layout):
 def test_the_installation_starts_anew(plim, where, layout):
     click_control(plim, seen.wizard, layout, "Form1", "cmdDalsi")
     seen.inst = plim.wait_titled(INSTALLING)
-    seen.inst_shown = plim.last(r'runtime: show "Inst"')
+    seen.inst_shown = plim.last(tracelines.show("Inst"))
     look.wait_gone(plim, seen.wizard)
     look.centred(plim, seen.inst, where)
     fill = wait_until(lambda: bar_fill(plim, seen.inst, layout) + 1, 10) - 1
@@ -406,9 +405,9 @@ def wait_fill(plim, layout, pct, timeout):
 def test_a_click_on_the_backdrop_during_the_installation(plim, session, where, layout, outdir):
     wait_fill(plim, layout, 10, 40)
     shot(session, outdir, "07-install-10")
+    mark = plim.mark()
     click_backdrop_and_back(plim, seen.inst, where)
-    time.sleep(1.5)
-    look.only_visible(plim, seen.backdrop, seen.inst)
+    plim.nothing_follows(seen.inst, [seen.backdrop, seen.inst], 1.5, mark, "the click on the backdrop brought more")
 
 
 def test_the_waste_bin(plim, session, layout, outdir):
@@ -450,9 +449,9 @@ def test_the_installation_finishes(plim, layout):
     assert wait_until(done, 90, 0.3), f"no \"{DONE}\" within 90 s of the boxes (visible: {plim.describe()})"
     seen.done = plim.wait_titled(DONE)
     # On the program's clock: about 196 ticks of 0.8 s, besides the time the boxes were open.
-    shown = plim.last(r'runtime: show "Form2"')
-    asked = plim.trace(r"box: open Upozornění")[-1]
-    answered = plim.trace(r"box: closed")[-1]
+    shown = plim.last(tracelines.show("Form2"))
+    asked = plim.trace(tracelines.box_open(BIN_QUESTION))[-1]
+    answered = plim.trace(tracelines.box_closed())[-1]  # the refusal after it, too
     took = shown - seen.inst_shown - (answered - asked)
     assert 150 <= took <= 175, f"the installation took {took:.1f} s besides the boxes"
     assert not getattr(seen, "second_question", False), f"\"{BIN_QUESTION}\" came a second time"
@@ -527,6 +526,7 @@ def test_closing_the_fault_dialog_brings_back_the_completion(plim, where, layout
 
 
 def test_znovu_leads_back_to_the_prompt(plim, session, where, layout, outdir):
+    clicked = plim.mark()
     click_control(plim, seen.fault, layout, "Form3", "Command1")
     seen.prompt = plim.wait_titled(PROMPT, 2)
     look.only_visible(plim, seen.prompt)
@@ -536,11 +536,8 @@ def test_znovu_leads_back_to_the_prompt(plim, session, where, layout, outdir):
     look.wait_active(plim, seen.prompt)
     shot(session, outdir, "14-prompt-again")
     # Neither the splash nor another prompt follows.
-    end = time.monotonic() + 2.5
-    while time.monotonic() < end:
-        plim.ensure_alive()
-        look.only_visible(plim, seen.prompt)
-        time.sleep(0.1)
+    plim.nothing_follows(seen.prompt, [seen.prompt], 2.5, plim.mark_after(tracelines.show("Start"), clicked),
+                         "something followed the prompt")
 
 
 def test_closing_the_last_window_ends_the_program(plim):

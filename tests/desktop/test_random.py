@@ -18,6 +18,7 @@ import re
 import subprocess
 import time
 
+import tracelines
 from plim import describe_status
 from x11 import wait_until
 
@@ -196,6 +197,6 @@ def test_random_input(plim, session):
         assert not plim.sanitizer_reports(), crashed("sanitizer report")
     finally:
         user.let_go()
-        shown = collections.Counter(re.findall(r'runtime: show "(\w+)"', (plim.outdir / "program.log").read_text()))
+        shown = collections.Counter(re.findall(tracelines.show(), (plim.outdir / "program.log").read_text()))
         print("# screens shown: " + ", ".join(f"{k} {v}" for k, v in sorted(shown.items())))
         print(f"# seed {seed} (replay: VP_RANDOM_SEED={seed})")

@@ -15,6 +15,12 @@ from Xlib.ext import xtest
 from Xlib.protocol import event as xevent
 
 
+class NotViewable(Exception):
+    """A window's pixels were refused: it is not viewable (being mapped, or
+    gone), or was not when asked. To the waits (wait_until, look.settle)
+    that is "not yet"; still so at their end, it is raised."""
+
+
 @dataclass(frozen=True)
 class Rect:
     x: int
@@ -230,10 +236,19 @@ class Desk:
         try:
             return self._image(self.root, x, y, w, h)
         except xerror.BadMatch:
-            c = self.client_rect(within) if within else None
-            if c is None:
+            if not within:
                 raise
+        # GetImage on a window answers BadMatch while it is not viewable (the
+        # window manager maps the window a moment after the program asks).
+        c = self.client_rect(within)
+        if c is None:
+            raise NotViewable(f"window {within:#x} is gone")
+        try:
             return self._image(self.win(within), x - c.x, y - c.y, w, h)
+        except (xerror.BadMatch, xerror.BadWindow, xerror.BadDrawable) as e:
+            # Viewable by now, it may have been mapped since; else r lies outside it.
+            why = f"{r} outside its client area {c}?" if self.viewable(within) else "not viewable"
+            raise NotViewable(f"GetImage on window {within:#x}: {type(e).__name__} ({why})") from e
 
     def screenshot(self, path) -> None:
         sw, sh = self.screen_size()
@@ -298,6 +313,14 @@ class Desk:
         self.root.send_event(ev, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
         self.d.sync()
 
+    def ping(self, wid: int) -> None:
+        """A _NET_WM_PING to the client that owns the window, as a window
+        manager sends one: Qt answers it in turn with the input before it."""
+        ev = xevent.ClientMessage(window=self.win(wid), client_type=self.atom("WM_PROTOCOLS"),
+                                  data=(32, [self.atom("_NET_WM_PING"), X.CurrentTime, wid, 0, 0]))
+        self.win(wid).send_event(ev, event_mask=0)
+        self.d.sync()
+
     def request_active(self, wid: int) -> None:
         """What a taskbar does when its button is clicked (source 2: a pager)."""
         self._to_wm(wid, "_NET_ACTIVE_WINDOW", [2, X.CurrentTime, 0])
@@ -339,10 +362,17 @@ class Desk:
 
 
 def wait_until(what, timeout: float, every: float = 0.05):
-    """Calls what() until it returns something true, for at most timeout seconds."""
+    """Calls what() until it returns something true, for at most timeout
+    seconds. A window not viewable yet (NotViewable) is "not yet" too; still
+    so at the end, it is raised."""
     end = time.monotonic() + timeout
     while True:
-        v = what()
+        try:
+            v = what()
+        except NotViewable:
+            if time.monotonic() >= end:
+                raise
+            v = None
         if v or time.monotonic() >= end:
             return v
         time.sleep(every)

@@ -1,0 +1,59 @@
+#include "window.h"
+
+#include "screen.h"
+#include "theme.h"
+#include "trace.h"
+
+#include <QCloseEvent>
+#include <QPainter>
+
+namespace vp {
+
+ScreenWindow::ScreenWindow(Screen& screen, const ScreenDef& def, QPixmap picture)
+    : Clickable(nullptr, def.border == Border::None ? Qt::Window | Qt::FramelessWindowHint : Qt::Window),
+      m_screen(screen),
+      m_picture(std::move(picture))
+{
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, toQColor(def.back, Role::ButtonFace));
+    setPalette(p);
+    setFont(toQFont(def.font));
+}
+
+void ScreenWindow::clicked() { m_screen.fireFromUser("Form", -1, Event::Click); }
+
+void ScreenWindow::paintEvent(QPaintEvent*)
+{
+    if (m_picture.isNull())
+        return;
+    QPainter(this).drawPixmap(0, 0, m_picture); // natural size, once, top-left
+}
+
+void ScreenWindow::closeEvent(QCloseEvent* e)
+{
+    // The screen itself decides; it removes the window when it goes.
+    e->ignore();
+    m_screen.runtime.run([this] { m_screen.closeByUser(); }, &m_screen);
+}
+
+bool ScreenWindow::event(QEvent* e)
+{
+    switch (e->type()) {
+    case QEvent::Show:
+    case QEvent::Hide:
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+        qCDebug(lcTrace) << "window" << m_screen.name() << Qt::hex
+                         << (testAttribute(Qt::WA_WState_Created) ? winId() : 0) << Qt::dec << e->type();
+        break;
+    default:
+        break;
+    }
+    if (e->type() == QEvent::WindowActivate)
+        m_screen.runtime.windowActivatedByUser(&m_screen);
+    return QWidget::event(e);
+}
+
+} // namespace vp

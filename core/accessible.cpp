@@ -335,6 +335,9 @@ void announce(QWidget* window, const QString& news)
         note,
         [note] {
             if (QAccessible::isActive()) {
+                // Renamed first, so that no client reads a name it kept.
+                QAccessibleEvent renamed(note, QAccessible::NameChanged);
+                QAccessible::updateAccessibility(&renamed);
                 QAccessibleEvent shown(note, QAccessible::ObjectShow);
                 QAccessible::updateAccessibility(&shown);
             }

@@ -346,6 +346,7 @@ private slots:
         QCOMPARE(note->parent()->object(), bar->object());
         QVERIFY(holder->state().invisible && bar->state().invisible && note->state().invisible);
         QCOMPARE(note->text(QAccessible::Name), Page5);
+        QCOMPARE(heardOf(QAccessible::NameChanged, note->object()), 1); // renamed as it showed: no kept name read
         // Back from the last page: told by the button that turned it.
         QWidget* back = w.C("cmdZpet").widget();
         back->setFocus();

@@ -218,7 +218,7 @@ void Screen::build()
         w->setWindowIcon(pictures.icon(m_def.icon));
     windowBuilt(*w);
 
-    // Placed on its monitor when it is shown (place()).
+    // Placed on its monitor when it is shown (Placement).
     w->resize(toPixels(m_def.clientWidth), toPixels(m_def.clientHeight));
 
     // Controls are created in table order and then stacked: the first listed
@@ -248,7 +248,7 @@ void Screen::build()
         r->m_control = findControl(r->m_name, r->m_index);
     describeScreen(m_controls);
     m_placed = false;
-    m_shownAt = QRect();
+    m_placement.forget();
 }
 
 void Screen::settleTabOrder()
@@ -303,59 +303,19 @@ void Screen::Show()
         applyInitialFocus();
         m_placed = true;
     }
-    const bool mapping = !m_window->isVisible();
-    const Placing how = mapping ? place() : Placing::AsItIs;
-    // A window manager drops the state of a window it no longer manages, so a
-    // window without a taskbar button says so again before every map.
-    if (!m_def.taskbar && mapping)
-        keepOffTaskbar(*m_window);
-    if (how == Placing::Centred)
-        showCentred(*m_window);
-    else if (how == Placing::BackWhereItWas)
-        showWithFrameAt(*m_window, m_shownAt.topLeft(), m_frameOnServer);
-    else
-        m_window->show();
+    // On the monitor of the screen whose handler shows it (the primary one at start-up).
+    const Screen* from = runtime.caller();
+    m_placement.show(*m_window, monitorOf(from ? from->window() : nullptr));
     m_window->raise();
     m_window->activateWindow();
     runtime.requestActive(this);
-}
-
-// Where a window is about to be mapped: on the monitor of the screen whose
-// handler shows it (the primary one at start-up). Filling it, back where it
-// was when that is on it, or else centred on it; says how it is to be shown.
-Screen::Placing Screen::place()
-{
-    const Screen* from = runtime.caller();
-    QScreen* monitor = monitorOf(from ? from->window() : nullptr);
-    if (!monitor)
-        return Placing::AsItIs;
-    if (m_def.maximised) {
-        fillMonitor(*m_window, *monitor);
-        return Placing::AsItIs;
-    }
-    floatOnTilingDesktop(*m_window);
-    if (!m_def.centred)
-        return Placing::AsItIs;
-    // A window shown again goes back where it was, asked for by its frame:
-    // metacity puts a window mapped again with the static gravity that a
-    // client position asks for a title bar higher each time.
-    if (m_shownAt.isValid() && monitor->geometry().contains(m_shownAt.center()) && m_window->windowHandle())
-        return Placing::BackWhereItWas;
-    QRect r(QPoint(), m_window->size());
-    r.moveCenter(monitor->geometry().center()); // the whole monitor, panels included
-    m_window->setGeometry(r);                   // the client area; showCentred() centres the frame
-    return m_def.border == Border::Sizable ? Placing::Centred : Placing::AsItIs;
 }
 
 void Screen::Hide()
 {
     ensureLoaded();
     qCDebug(lcTrace) << "runtime: hide" << name();
-    if (m_window->isVisible()) {
-        m_shownAt = frameGeometryOf(*m_window);
-        m_frameOnServer = frameCornerOnServer(*m_window);
-    }
-    m_window->hide();
+    m_placement.hide(*m_window);
     runtime.screenHidden(this);
 }
 

@@ -5,6 +5,7 @@
 
 #include "control.h"
 #include "definition.h"
+#include "platform.h"
 
 #include <QPointer>
 #include <QRect>
@@ -191,9 +192,6 @@ private:
     void applyInitialFocus();
     Control& controlOfKind(std::string_view name, int index, std::optional<Kind> kind);
 
-    enum class Placing { AsItIs, Centred, BackWhereItWas };
-    Placing place();
-
     const ScreenDef& m_def;
     Lifecycle m_lifecycle = Lifecycle::NotCreated;
     QPointer<ScreenWindow> m_window;
@@ -202,8 +200,7 @@ private:
     std::vector<ControlRefBase*> m_refs; // what the behaviour holds, resolved at every build
     std::vector<Control*> m_tabOrder;    // gathered once per build
     bool m_placed = false;
-    QRect m_shownAt;                       // where the window was when it was last hidden
-    std::optional<QPoint> m_frameOnServer; // its frame's corner then, in the X server's pixels
+    Placement m_placement{{m_def.maximised, m_def.centred, m_def.border == Border::Sizable, m_def.taskbar}};
 
     friend class Runtime;
     friend class ControlRefBase;

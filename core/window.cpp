@@ -9,8 +9,20 @@
 
 namespace vp {
 
+namespace {
+
+// A window with a title bar is a dialog to the window manager, with the
+// buttons of a main window: without a parent, Qt names the program's group in
+// its WM_TRANSIENT_FOR, and window managers that know such dialogs stack it
+// with the program's other windows (kwin lifts the full-screen backdrop over
+// its panels while one of them is active). It keeps its taskbar button.
+constexpr Qt::WindowFlags DialogFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                        Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+
+} // namespace
+
 ScreenWindow::ScreenWindow(Screen& screen, const ScreenDef& def, QPixmap picture)
-    : Clickable(nullptr, def.border == Border::None ? Qt::Window | Qt::FramelessWindowHint : Qt::Window),
+    : Clickable(nullptr, def.border == Border::None ? Qt::Window | Qt::FramelessWindowHint : DialogFlags),
       m_screen(screen),
       m_picture(std::move(picture))
 {

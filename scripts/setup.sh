@@ -34,11 +34,19 @@ if [ "$with_tests" = 1 ]; then
     # the desktops most people run: GNOME's mutter, KDE's kwin (with its breeze
     # title bars), Xfce's xfwm4 (with xfconfd), sway; Xwayland and session buses
     mutter kwin-x11 kwin-wayland breeze xfwm4 xfconf sway xwayland dbus-daemon dbus-x11
+    # the real shells of GNOME and KDE, with their own panels: GNOME Shell
+    # (its top bar, overview and window list) and Plasma (plasmashell's panel
+    # with its task manager)
+    gnome-shell plasma-workspace plasma-desktop
     # the desktop's own checks of what `cmake --install` puts there, and the .deb
     desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file lintian
     # the package tests: pytest, hardening-check (in devscripts), appstreamcli
     # compose, and Qt's Wayland platform for the start-up line on Wayland alone
     python3-pytest devscripts appstream-compose qt6-wayland
+    # Debian's check that the package builds the same twice, with what its
+    # variations need (faketime, disorderfs, the Estonian locale it builds in:
+    # locales-all) and diffoscope to say what differs
+    reprotest faketime disorderfs locales-all diffoscope-minimal
     # the layout of the C++ files, checked as a test
     clang-format
     # a real screen reader on the test desktop: Orca, speaking through

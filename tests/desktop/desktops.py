@@ -1,16 +1,20 @@
 """How to start the desktops most people run, headless, for xsession.Session:
-GNOME's mutter (on Xvfb, or as its Wayland session with Xwayland), KDE's kwin
-(on Xvfb, with breeze title bars, or as Plasma's Wayland session with
-Xwayland), Xfce's xfwm4 (its compositor on) and the tiling sway (headless,
-Xwayland). Each of them gets a session bus of its own.
+GNOME's mutter (on Xvfb, or as its Wayland session with Xwayland), GNOME
+Shell itself (its Wayland session, with its top bar), KDE's kwin (on Xvfb,
+with breeze title bars, or as Plasma's Wayland session with Xwayland), KDE
+Plasma (kwin with plasmashell's panel and task manager), Xfce's xfwm4 (its
+compositor on) and the tiling sway (headless, Xwayland). Each of them gets a
+session bus of its own.
 """
 
 from __future__ import annotations
 
 import os
 import pwd
+import re
 import shlex
 import shutil
+import subprocess
 import time
 from pathlib import Path
 
@@ -20,8 +24,45 @@ from pathlib import Path
 X_DESKTOPS: dict[str, tuple[list[str], bool]] = {
     "mutter": (["mutter", "--x11", "--replace", "--sm-disable"], True),
     "kwin": (["kwin_x11", "--replace"], True),
+    "plasma": (["kwin_x11", "--replace"], True),
     "xfwm4": (["xfwm4", "--replace", "--sm-client-disable"], True),
 }
+
+
+# The edge where a real shell draws its panel: GNOME Shell 43's top bar,
+# Plasma 5.27's default panel. How high it is, the shell's strut tells
+# (_NET_WORKAREA): 32 pixels of GNOME's bar, 40 of Plasma's here.
+SHELL_PANELS = {"gnome-shell": "top", "plasma": "bottom"}
+
+
+def start_plasma_shell(session) -> None:
+    """KDE Plasma on kwin: plasmashell with the default layout of a fresh
+    home, a bottom panel with a task manager and a clock. It is up once the
+    panel has taken its height off the work area (some 15 s here)."""
+    # Plasma's clipboard manager (klipper, the clipboard applet of the panel's
+    # tray) takes every text copied over at once and keeps it when its owner
+    # goes, so that no clipboard is ever empty or without an owner there. The
+    # pass pastes from such clipboards: an applet of the same name in the home
+    # folder, which draws nothing, takes its place.
+    applet = Path(session.env["HOME"]) / ".local/share/plasma/plasmoids/org.kde.plasma.clipboard"
+    (applet / "contents/ui").mkdir(parents=True, exist_ok=True)
+    shutil.copy("/usr/share/plasma/plasmoids/org.kde.plasma.clipboard/metadata.json", applet)
+    (applet / "contents/ui/main.qml").write_text("import QtQuick 2.15\nItem {}\n")
+    session._spawn(["plasmashell", "--no-respawn"], "plasmashell.log")
+    h = session.size[1]
+
+    def panel_up():
+        v = session.desk.ids(session.desk.root.id, "_NET_WORKAREA")
+        return len(v) >= 4 and v[1] == 0 and v[3] < h
+    end = time.monotonic() + 90
+    while not panel_up():
+        if time.monotonic() > end:
+            raise TimeoutError("no Plasma panel within 90 s (see plasmashell.log)")
+        time.sleep(0.2)
+
+
+# Shells that come up on the session's X server once its window manager is.
+X_SHELLS = {"plasma": start_plasma_shell}
 
 
 def _wait_env(path: Path, seconds: float = 30) -> dict[str, str]:
@@ -101,8 +142,119 @@ def start_kwin_wayland(session, size: tuple[int, int]) -> str:
     return _wait_env(envfile)["DISPLAY"]
 
 
+def _bus(session, address: str, log: str) -> None:
+    p = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile", f"--address={address}",
+                          "--print-address=1"], stdout=subprocess.PIPE, stderr=session._log(log),
+                         stdin=subprocess.DEVNULL, env=session.env, start_new_session=True)
+    session.procs.append(p)
+    if not p.stdout.readline().strip():
+        raise TimeoutError(f"no bus daemon for {address} (see {log})")
+
+
+def start_gnome_shell(session, size: tuple[int, int]) -> str:
+    """GNOME as its users run it: GNOME Shell, which takes mutter's options,
+    as a headless Wayland compositor with its top bar, overview and Alt+Tab,
+    in a private runtime folder. It asks the login manager on the system bus;
+    a second bus daemon stands in for that bus. Its Xwayland starts when the
+    first X client comes; its log names the display, and the cookie is in the
+    runtime folder. The overview it opens at start is closed, as a user's
+    first click does."""
+    run = Path(session.env["XDG_RUNTIME_DIR"])
+    system = f"unix:path={run}/system_bus"
+    _bus(session, system, "system-bus.log")
+    # Root's session gets a banner "Logged in as a privileged user", which stays
+    # until the user is seen active at the compositor (input through Xwayland's
+    # XTEST is not): banners off, as a user may set them, so that nothing but
+    # the top bar shares the top of the screen.
+    keyfile = Path(session.env["XDG_CONFIG_HOME"]) / "glib-2.0" / "settings" / "keyfile"
+    keyfile.parent.mkdir(parents=True, exist_ok=True)
+    keyfile.write_text("[org/gnome/desktop/notifications]\nshow-banners=false\n")
+    env = {**session.env, "DBUS_SYSTEM_BUS_ADDRESS": system, "XDG_SESSION_TYPE": "wayland",
+           "GSETTINGS_BACKEND": "keyfile"}
+    w, h = size
+    shell = session._spawn(["gnome-shell", "--wayland", "--headless", "--virtual-monitor", f"{w}x{h}",
+                            "--wayland-display", "vp-wayland", "--sm-disable"], "wm.log", env=env)
+    log = session.outdir / "wm.log"
+    end = time.monotonic() + 60
+    display = None
+    while display is None:
+        m = re.search(r"Using public X11 display (:\d+)", log.read_text(errors="replace"))
+        display = m.group(1) if m else None
+        if display is None and shell.poll() is not None:
+            raise TimeoutError(f"GNOME Shell ended ({shell.returncode})")
+        if display is None and time.monotonic() > end:
+            raise TimeoutError("no Xwayland display named within 60 s")
+        time.sleep(0.1)
+    # Root's clients may then connect without the cookie; the first one starts Xwayland.
+    while True:
+        cookies = sorted(run.glob(".mutter-Xwaylandauth.*"))
+        if cookies and subprocess.run(["xhost", "+si:localuser:root"], env={**env, "DISPLAY": display,
+                                      "XAUTHORITY": str(cookies[0])}, capture_output=True, timeout=20).returncode == 0:
+            break
+        if time.monotonic() > end:
+            raise TimeoutError("GNOME Shell's Xwayland let no client in within 60 s")
+        time.sleep(0.2)
+    bus = GnomeShell(session.env["DBUS_SESSION_BUS_ADDRESS"])
+    while bus.overview_active():
+        bus.close_overview()
+        if time.monotonic() > end:
+            raise TimeoutError("GNOME Shell's overview stayed open")
+        time.sleep(0.2)
+    return display
+
+
+class GnomeShell:
+    """What GNOME Shell tells on its session bus: the whole screen as the user
+    sees it, top bar included, and its own list of windows (the one its
+    overview and Alt+Tab show). It answers only callers that own a name it
+    allows; this one owns that of GNOME's desktop portal."""
+
+    ALLOWED = "org.freedesktop.impl.portal.desktop.gnome"
+
+    def __init__(self, address: str):
+        import dbus
+        self.bus = dbus.bus.BusConnection(address)
+        self.bus.request_name(self.ALLOWED)
+        self.shell = self.bus.get_object("org.gnome.Shell", "/org/gnome/Shell")
+
+    def overview_active(self) -> bool:
+        return bool(self.shell.Get("org.gnome.Shell", "OverviewActive",
+                                   dbus_interface="org.freedesktop.DBus.Properties"))
+
+    def close_overview(self) -> None:
+        import dbus
+        self.shell.Set("org.gnome.Shell", "OverviewActive", dbus.Boolean(False),
+                       dbus_interface="org.freedesktop.DBus.Properties")
+
+    def _call(self, what):
+        # The shell learns who owns the allowed name a moment after it is taken.
+        import dbus
+        end = time.monotonic() + 10
+        while True:
+            try:
+                return what()
+            except dbus.exceptions.DBusException as e:
+                if "AccessDenied" not in e.get_dbus_name() or time.monotonic() > end:
+                    raise
+                time.sleep(0.1)
+
+    def screenshot(self, path: Path) -> None:
+        obj = self.bus.get_object("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot")
+        ok, _ = self._call(lambda: obj.Screenshot(False, False, str(path),
+                                                  dbus_interface="org.gnome.Shell.Screenshot"))
+        if not ok:
+            raise RuntimeError("GNOME Shell took no screenshot")
+
+    def windows(self) -> list[dict]:
+        """The windows the shell lists for its overview and Alt+Tab."""
+        obj = self.bus.get_object("org.gnome.Shell", "/org/gnome/Shell/Introspect")
+        got = self._call(lambda: obj.GetWindows(dbus_interface="org.gnome.Shell.Introspect"))
+        return [{str(k): (str(v) if isinstance(v, str) else v) for k, v in props.items()} for props in got.values()]
+
+
 # Wayland compositors with their own Xwayland, in place of Xvfb.
 WAYLAND_DESKTOPS = {
+    "gnome-shell": start_gnome_shell,
     "mutter-wayland": start_mutter_wayland,
     "kwin-wayland": start_kwin_wayland,
     "sway": start_sway,

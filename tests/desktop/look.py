@@ -97,11 +97,13 @@ def wait_gone(p: Plim, w: int, timeout: float = 3.0) -> None:
 
 
 def foreign_windows(p: Plim) -> list[str]:
-    """Managed windows of any other process on our display."""
+    """Managed windows of any other process on our display, but the desktop's
+    own: its panels and its desktop window (Plasma's shell has both)."""
     out = []
+    furniture = {"_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_DESKTOP"}
     for w in p.desk.client_list():
         pid = p.desk.pid(w)
-        if pid != p.pid and p.desk.title(w) != "panel":
+        if pid != p.pid and p.desk.title(w) != "panel" and not furniture & set(p.desk.window_type(w)):
             out.append(f"{w:#x} [{p.desk.title(w)}] of process {pid}")
     return out
 

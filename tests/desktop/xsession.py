@@ -27,7 +27,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from desktops import WAYLAND_DESKTOPS, X_DESKTOPS
+from desktops import WAYLAND_DESKTOPS, X_DESKTOPS, X_SHELLS
 from x11 import Desk, Rect, wait_until
 
 # How each window manager is started on an X display; each runs without a
@@ -123,6 +123,10 @@ class Session:
         self.env = {**keep, "HOME": str(home), "XDG_RUNTIME_DIR": str(runtime),
                     "XDG_CONFIG_HOME": str(self.dir / "config"), "XDG_CACHE_HOME": str(self.dir / "cache"),
                     "LC_ALL": "C.UTF-8", "DBUS_SESSION_BUS_ADDRESS": "disabled:"}
+        # The monitors promised to what runs here, which fails rather than skips without them.
+        self.env.pop("VP_TEST_MONITORS", None)
+        if self.monitors:
+            self.env["VP_TEST_MONITORS"] = ",".join(f"{m.w}x{m.h}+{m.x}+{m.y}" for m in self.monitors)
         if self.wm in WAYLAND_DESKTOPS:
             self._start_bus()
             self._start_wayland()
@@ -143,6 +147,11 @@ class Session:
             self._spawn(WINDOW_MANAGERS[self.wm], "wm.log")
             if not wait_until(self.desk.wm_name, 20):
                 raise SessionError(f"{self.wm} did not become ready within 20 s")
+            if self.wm in X_SHELLS:
+                try:
+                    X_SHELLS[self.wm](self)
+                except TimeoutError as e:
+                    raise SessionError(f"{self.wm}: {e}") from e
         if self.panel:
             edge, size = self.panel.split(":")
             self.desk.dock(edge, int(size))
@@ -265,6 +274,14 @@ class Session:
                 os.killpg(p.pid, signal.SIGKILL)
                 p.wait()
         self.procs.clear()
+        # What a desktop started outside those groups (Plasma's kioslave5 goes
+        # off on its own): known by the session's folder on its command line.
+        for proc in Path("/proc").iterdir():
+            try:
+                if proc.name.isdigit() and str(self.dir).encode() in (proc / "cmdline").read_bytes():
+                    os.kill(int(proc.name), signal.SIGKILL)
+            except (OSError, ProcessLookupError):
+                pass
 
     def __exit__(self, *exc) -> None:
         self._stop_processes()

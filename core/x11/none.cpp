@@ -1,0 +1,34 @@
+// The window system where the program is built without xcb: what Qt does by
+// itself, and nothing more (the build picks this file instead of the X11 ones).
+#include "core/trace.h"
+#include "core/x11/windowsystem.h"
+
+#include <QWidget>
+
+namespace vp {
+
+void traceWindowSystem() {}
+
+} // namespace vp
+
+namespace vp::ws {
+
+bool displayReachable(const char*) { return true; }
+
+bool tiling() { return false; }
+
+void keepOffTaskbar(QWidget&) {}
+
+bool keepBelowBehindDialogs() { return true; }
+
+void keepAboveTheProgram(QWidget&) {}
+
+QRect frameGeometry(const QWidget& window) { return window.frameGeometry(); }
+
+std::optional<QPoint> frameCornerOnServer(const QWidget&) { return std::nullopt; }
+
+void showCentred(QWidget& window) { window.show(); }
+
+void showWithFrameCorner(QWidget& window, std::optional<QPoint>) { window.show(); }
+
+} // namespace vp::ws

@@ -1,0 +1,360 @@
+#include "core/x11/windowsystem.h"
+
+#include "core/trace.h"
+#include "core/x11/xcb.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMargins>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+#include <chrono>
+
+namespace vp {
+
+namespace {
+
+class XTrace final : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto* e = static_cast<const xcb_generic_event_t*>(message);
+        switch (e->response_type & 0x7f) {
+        case XCB_MAP_NOTIFY:
+            qCDebug(lcTrace, "x: map 0x%x", reinterpret_cast<const xcb_map_notify_event_t*>(e)->window);
+            break;
+        case XCB_UNMAP_NOTIFY:
+            qCDebug(lcTrace, "x: unmap 0x%x", reinterpret_cast<const xcb_unmap_notify_event_t*>(e)->window);
+            break;
+        case XCB_FOCUS_IN:
+        case XCB_FOCUS_OUT: {
+            const auto* f = reinterpret_cast<const xcb_focus_in_event_t*>(e);
+            qCDebug(lcTrace, "x: focus %s 0x%x mode %d detail %d",
+                    (e->response_type & 0x7f) == XCB_FOCUS_IN ? "in" : "out", f->event, f->mode, f->detail);
+            break;
+        }
+        case XCB_CLIENT_MESSAGE:
+            qCDebug(lcTrace, "x: client message to 0x%x",
+                    reinterpret_cast<const xcb_client_message_event_t*>(e)->window);
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void traceWindowSystem()
+{
+    if (!lcTrace().isDebugEnabled() || !QCoreApplication::instance())
+        return;
+    static XTrace filter;
+    QCoreApplication::instance()->installNativeEventFilter(&filter);
+}
+
+} // namespace vp
+
+namespace vp::ws {
+
+using namespace std::chrono_literals;
+using x11::Atom;
+using x11::atom;
+
+namespace {
+
+// What the program knows of the window manager, asked once and dropped as
+// soon as another one takes over (it names another check window on the
+// root) or it says anew what it supports.
+struct WindowManager {
+    std::optional<QByteArray> name; // as its check window gives it
+    std::optional<bool> tiling;
+    std::optional<std::vector<xcb_atom_t>> supported;
+    std::optional<QMargins> frame; // around a window with a title bar, in the server's pixels
+};
+
+WindowManager& windowManager()
+{
+    static WindowManager known;
+    static bool watched = false;
+    x11::Watch* watch = x11::Watch::instance();
+    if (watch && !watched) {
+        watched = true;
+        watch->onRootProperty = [](xcb_atom_t changed) {
+            if (changed == atom(Atom::NetSupportingWmCheck)) {
+                qCDebug(lcTrace, "x: another window manager");
+                known = {};
+            } else if (changed == atom(Atom::NetSupported)) {
+                known.supported.reset();
+            }
+        };
+    }
+    // What has happened on the root window by now counts before anything known is used.
+    if (watch)
+        watch->dispatch();
+    return known;
+}
+
+bool supported(xcb_connection_t* c, xcb_atom_t wanted)
+{
+    auto& wm = windowManager();
+    if (!wm.supported)
+        wm.supported = x11::atoms(c, x11::rootOf(c), atom(Atom::NetSupported), 4096);
+    return std::find(wm.supported->begin(), wm.supported->end(), wanted) != wm.supported->end();
+}
+
+xcb_window_t idOf(const QWidget& window) { return static_cast<xcb_window_t>(window.winId()); }
+
+// The name the window manager's check window gives (_NET_SUPPORTING_WM_CHECK).
+const QByteArray& windowManagerName(xcb_connection_t* c)
+{
+    auto& wm = windowManager();
+    if (!wm.name) {
+        const xcb_window_t check = x11::window(c, x11::rootOf(c), atom(Atom::NetSupportingWmCheck));
+        wm.name = check == XCB_WINDOW_NONE ? QByteArray() : x11::bytes(c, check, atom(Atom::NetWmName));
+    }
+    return *wm.name;
+}
+
+// Adds states to a window's _NET_WM_STATE. Only while the window is unmapped
+// may a client write its own state; the atoms already there (Qt's, or ours
+// from an earlier showing) stay.
+void addStates(xcb_connection_t* c, QWidget& window, std::initializer_list<xcb_atom_t> added)
+{
+    const xcb_window_t id = idOf(window);
+    auto state = x11::atoms(c, id, atom(Atom::NetWmState));
+    for (const xcb_atom_t a : added)
+        if (a != XCB_ATOM_NONE && std::find(state.begin(), state.end(), a) == state.end())
+            state.push_back(a);
+    x11::setAtoms(c, id, atom(Atom::NetWmState), state);
+    xcb_flush(c);
+}
+
+// WM_NORMAL_HINTS as ICCCM lays it out: 18 numbers, the flags first and the
+// window gravity last.
+constexpr std::uint32_t PWinGravity = 1U << 9;
+constexpr std::uint32_t NorthWestGravity = 1;
+constexpr std::uint32_t CenterGravity = 5;
+constexpr std::uint32_t SizeHintsLength = 18;
+
+void setGravity(xcb_connection_t* c, xcb_window_t id, std::uint32_t gravity)
+{
+    auto hints = x11::cardinals(c, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, SizeHintsLength);
+    hints.resize(SizeHintsLength);
+    hints.front() |= PWinGravity;
+    hints.back() = gravity;
+    x11::setCardinals(c, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, hints);
+}
+
+// The X server is Xwayland, a Wayland compositor's: it names its outputs
+// XWAYLAND0, XWAYLAND1, ... (Debian 12's Xwayland has no extension of its own
+// to ask for).
+bool xwayland()
+{
+    const auto screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(),
+                       [](const QScreen* s) { return s->name().startsWith(QLatin1String("XWAYLAND")); });
+}
+
+// The window manager has taken the window on: ICCCM's WM_STATE is there, normal or iconic.
+bool placedByWindowManager(xcb_connection_t* c, xcb_window_t id)
+{
+    const auto state = x11::cardinals(c, id, atom(Atom::WmState), atom(Atom::WmState), 2);
+    return !state.empty() && state.front() != 0;
+}
+
+std::optional<QMargins> extentsOf(xcb_connection_t* c, xcb_window_t id)
+{
+    const auto e = x11::cardinals(c, id, atom(Atom::NetFrameExtents), XCB_ATOM_CARDINAL, 4);
+    if (e.size() != 4)
+        return std::nullopt;
+    return QMargins(static_cast<int>(e[0]), static_cast<int>(e[2]), static_cast<int>(e[1]), static_cast<int>(e[3]));
+}
+
+int msSince(std::chrono::steady_clock::time_point start)
+{
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
+// The decorations the window manager draws around a window with a title bar:
+// as it drew them on one of ours already, or as it answers when asked before
+// the first map (where it can be asked; some cannot be).
+std::optional<QMargins> frameFor(xcb_connection_t* c, QWidget& window)
+{
+    auto& wm = windowManager();
+    if (wm.frame)
+        return wm.frame;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != &window && w->isVisible() && !(w->windowFlags() & Qt::FramelessWindowHint) &&
+            w->testAttribute(Qt::WA_WState_Created))
+            if (auto m = extentsOf(c, idOf(*w)); m && !m->isNull())
+                return wm.frame = m;
+    }
+    const xcb_atom_t request = atom(Atom::NetRequestFrameExtents);
+    if (!supported(c, request))
+        return std::nullopt;
+    const xcb_window_t id = idOf(window);
+    // The answer is a change of the window's _NET_FRAME_EXTENTS, watched for
+    // from before the question; it comes within a few milliseconds, and a
+    // window manager that does not give it costs a fifth of a second once.
+    x11::Watch::Selection changes(id);
+    xcb_client_message_event_t e = {};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = id;
+    e.type = request;
+    xcb_send_event(c, 0, x11::rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&e));
+    xcb_flush(c);
+    const auto asked = std::chrono::steady_clock::now();
+    std::optional<QMargins> told;
+    changes.waitFor(atom(Atom::NetFrameExtents), 200ms, [&] { return (told = extentsOf(c, id)).has_value(); });
+    qCDebug(lcTrace, "x: frame extents of 0x%x %s after %d ms", id, told ? "told" : "not told", msSince(asked));
+    if (told)
+        wm.frame = told;
+    return told;
+}
+
+// The window manager gives its frame in the screen's pixels; a scaled
+// desktop (Xft.dpi 192: two of them to each of the window's) needs them in
+// the window's.
+QMargins inWindowPixels(const QMargins& frame, const QWidget& window) { return frame / window.devicePixelRatioF(); }
+
+} // namespace
+
+bool displayReachable(const char* display)
+{
+    xcb_connection_t* c = xcb_connect(display, nullptr);
+    const bool reached = xcb_connection_has_error(c) == 0;
+    xcb_disconnect(c);
+    return reached;
+}
+
+bool tiling()
+{
+    xcb_connection_t* c = x11::qtConnection();
+    if (!c)
+        return false;
+    auto& wm = windowManager();
+    if (!wm.tiling) {
+        const QByteArray name = windowManagerName(c);
+        wm.tiling = name == "wlroots wm" || name == "i3";
+    }
+    return *wm.tiling;
+}
+
+void keepOffTaskbar(QWidget& window)
+{
+    if (xcb_connection_t* c = x11::qtConnection())
+        addStates(c, window, {atom(Atom::NetWmStateSkipTaskbar), atom(Atom::NetWmStateSkipPager)});
+}
+
+bool keepBelowBehindDialogs()
+{
+    xcb_connection_t* c = x11::qtConnection();
+    return !c || windowManagerName(c) != "KWin";
+}
+
+void keepAboveTheProgram(QWidget& dialog)
+{
+    if (xcb_connection_t* c = x11::qtConnection(); c && windowManagerName(c) == "KWin")
+        addStates(c, dialog, {atom(Atom::NetWmStateModal)});
+}
+
+QRect frameGeometry(const QWidget& window)
+{
+    if (xcb_connection_t* c = x11::qtConnection(); c && window.testAttribute(Qt::WA_WState_Created))
+        if (const auto frame = extentsOf(c, idOf(window)))
+            return window.geometry().marginsAdded(inWindowPixels(*frame, window));
+    return window.frameGeometry();
+}
+
+std::optional<QPoint> frameCornerOnServer(const QWidget& window)
+{
+    xcb_connection_t* c = x11::qtConnection();
+    if (!c || !window.testAttribute(Qt::WA_WState_Created))
+        return std::nullopt;
+    const xcb_window_t id = idOf(window);
+    const auto frame = extentsOf(c, id);
+    const auto at = x11::positionOnRoot(c, id);
+    if (!frame || !at)
+        return std::nullopt;
+    return *at - QPoint(frame->left(), frame->top());
+}
+
+void showCentred(QWidget& window)
+{
+    xcb_connection_t* c = x11::qtConnection();
+    if (!c) {
+        window.show();
+        return;
+    }
+    // With the frame known, the client goes where the frame ends up centred.
+    if (const auto frame = frameFor(c, window)) {
+        const qreal ratio = window.devicePixelRatioF();
+        window.setGeometry(window.geometry().translated(qRound((frame->left() - frame->right()) / 2.0 / ratio),
+                                                        qRound((frame->top() - frame->bottom()) / 2.0 / ratio)));
+        window.show();
+        return;
+    }
+    // Otherwise the window manager centres it: Qt writes the size hints,
+    // with its own gravity, as it maps the window, and the window manager
+    // must read ours. Holding the server keeps it from reading anything
+    // between the two.
+    const xcb_window_t id = idOf(window);
+    if (xwayland()) {
+        // Xwayland does not hold its compositor's window manager back while
+        // a client has the server grabbed: kwin_wayland takes a window on,
+        // with Qt's hints, while the grab is held. So the window is mapped
+        // with our hints first, and Qt shows it once the window manager has
+        // taken it on (WM_STATE appears: a few milliseconds; half a second at
+        // most); Qt's own hints and its map request then come too late to move it.
+        setGravity(c, id, CenterGravity);
+        {
+            x11::Watch::Selection changes(id);
+            xcb_map_window(c, id);
+            xcb_flush(c);
+            const auto mapped = std::chrono::steady_clock::now();
+            const bool placed =
+                changes.waitFor(atom(Atom::WmState), 500ms, [&] { return placedByWindowManager(c, id); });
+            qCDebug(lcTrace, "x: 0x%x %s after %d ms", id, placed ? "taken on" : "not taken on", msSince(mapped));
+        }
+        window.show();
+        return;
+    }
+    xcb_grab_server(c);
+    window.show();
+    setGravity(c, id, CenterGravity);
+    xcb_ungrab_server(c);
+    xcb_flush(c);
+}
+
+void showWithFrameCorner(QWidget& window, std::optional<QPoint> onServer)
+{
+    xcb_connection_t* c = x11::qtConnection();
+    if (!c || !onServer) {
+        window.show();
+        return;
+    }
+    // Until Qt has heard where the window manager put the window back when
+    // it was hidden (where its frame was), Qt maps it there by its client
+    // area, a title bar off. The frame's corner is therefore asked for on
+    // the server too, last, with the gravity that means the frame.
+    const xcb_window_t id = idOf(window);
+    xcb_grab_server(c);
+    window.show();
+    const std::uint32_t xy[] = {static_cast<std::uint32_t>(onServer->x()), static_cast<std::uint32_t>(onServer->y())};
+    setGravity(c, id, NorthWestGravity);
+    xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, xy);
+    xcb_ungrab_server(c);
+    xcb_flush(c);
+}
+
+} // namespace vp::ws

@@ -1,0 +1,65 @@
+// What the placement (core/platform.h) asks of the window system itself. On
+// X11 it goes to the X server (core/x11/windowsystem.cpp); where the program is
+// built without xcb, core/x11/none.cpp, chosen by the build, leaves it to Qt.
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <optional>
+
+class QWidget;
+
+namespace vp::ws {
+
+// Whether the X display that DISPLAY names can be reached (true where the
+// program is built without X11: Qt then says what it finds).
+bool displayReachable(const char* display);
+
+// A tiling window manager (sway, i3) tiles every window that it does not take
+// for a dialog; a window of fixed size is one. Known by the name its check
+// window gives (sway's Xwayland: "wlroots wm"), and asked again once another
+// window manager has taken over.
+bool tiling();
+
+// Keeps a window's button off the taskbar (on X11; elsewhere nothing).
+void keepOffTaskbar(QWidget& window);
+
+// The backdrop behind the dialogs and the dialogs in front of it. A
+// full-screen window that keeps below (_NET_WM_STATE_BELOW) stays behind the
+// dialogs even when a click has made it active itself. kwin, though, puts
+// such a window under its panels before it asks whether it is full screen
+// (Window::belongsToLayer), and keeps a dialog that Qt makes transient for
+// the program's group above the program's other windows only when it is
+// modal (shouldKeepTransientAbove). There the backdrop does not keep below,
+// so that kwin lifts it over its panels while a dialog of the program is
+// active, and the dialogs say to the window manager that they are modal (Qt
+// blocks no input for that, and other programs' windows still go over them).
+bool keepBelowBehindDialogs();
+// Before every map of a window with a title bar, as keepOffTaskbar().
+void keepAboveTheProgram(QWidget& dialog);
+
+// Where a window is, frame included, as the window manager says it framed it
+// (Qt may not have heard of the frame yet and then gives the client area).
+QRect frameGeometry(const QWidget& window);
+
+// The top left corner of a window's frame in the X server's own pixels
+// (a scaled desktop has two or more to each of the window's); none where
+// the window manager has not said what frame it drew.
+std::optional<QPoint> frameCornerOnServer(const QWidget& window);
+
+// Shows a window with a title bar whose client area was set centred on its
+// monitor so that its frame, title bar included, is centred already on this
+// first map and nothing moves afterwards: by the frame seen on an earlier
+// window or told by the window manager when asked, or else by the window's
+// gravity, which says that the given position is the middle, not the corner
+// (win_gravity Center, for a window manager that neither tells the frame
+// early nor moves the window later). On Xwayland the window manager reads
+// that gravity before Qt maps the window.
+void showCentred(QWidget& window);
+
+// Shows a window again whose frame Qt was told to put back where it was:
+// where the server's corner is known, that corner is asked for too, to the
+// pixel.
+void showWithFrameCorner(QWidget& window, std::optional<QPoint> onServer);
+
+} // namespace vp::ws

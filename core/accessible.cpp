@@ -1,5 +1,6 @@
 #include "accessible.h"
 
+#include "clock.h"
 #include "control.h"
 #include "screen.h"
 #include "text.h"
@@ -82,6 +83,38 @@ public:
     }
 };
 
+// What a screen reader is told as it happens, beside the focus: a page turned,
+// a status line that changed. Orca 43 cannot speak a changed name or
+// description from Qt 6.4 (its event carries the object where the new text
+// belongs); it speaks a notification as that shows, by its name, leaving out
+// the word "notification" for one inside a status bar. Inside a dialog it
+// would first read the dialog again with all its text, so the status bar sits
+// in a window of its own within the screen's window. Each window that has
+// something to tell gets these three, none of them ever on screen (what they
+// tell is), and the notification is shown anew, named by the news.
+const char* const AnnouncerPart = "vpAnnouncer"; // "window", "bar" or "note"
+const char* const NewsProperty = "vpNews";
+
+QWidget* announcerOf(const QWidget* window)
+{
+    for (QObject* o : window->children())
+        if (o->property(AnnouncerPart).toString() == QLatin1String("window"))
+            return static_cast<QWidget*>(o);
+    return nullptr;
+}
+
+class AnnouncerAccessible final : public QAccessibleWidget, public Ours {
+public:
+    AnnouncerAccessible(QWidget* w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && role() == QAccessible::Notification)
+            return widget()->property(NewsProperty).toString();
+        return QString();
+    }
+};
+
 class WindowAccessible final : public ContainerAccessible {
 public:
     explicit WindowAccessible(ScreenWindow* w)
@@ -104,6 +137,21 @@ public:
         if (!def.spokenName.empty())
             return nameOf(def.spokenName);
         return widget()->windowTitle();
+    }
+
+    // The controls in reading order, then the announcer once there is one.
+    int childCount() const override { return ContainerAccessible::childCount() + (announcerOf(widget()) ? 1 : 0); }
+    QAccessibleInterface* child(int index) const override
+    {
+        if (QWidget* holder = announcerOf(widget()); holder && index == ContainerAccessible::childCount())
+            return QAccessible::queryAccessibleInterface(holder);
+        return ContainerAccessible::child(index);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        if (QWidget* holder = announcerOf(widget()); holder && child && child->object() == holder)
+            return ContainerAccessible::childCount();
+        return ContainerAccessible::indexOfChild(child);
     }
 };
 
@@ -199,6 +247,10 @@ QAccessibleInterface* factory(const QString&, QObject* o)
     if (!o || !o->isWidgetType())
         return nullptr;
     auto* w = static_cast<QWidget*>(o);
+    if (const QString part = o->property(AnnouncerPart).toString(); !part.isEmpty())
+        return new AnnouncerAccessible(w, part == QLatin1String("window") ? QAccessible::Window
+                                          : part == QLatin1String("bar")  ? QAccessible::StatusBar
+                                                                          : QAccessible::Notification);
     if (auto* window = dynamic_cast<ScreenWindow*>(w))
         return new WindowAccessible(window);
     const Control* c = controlOf(w);
@@ -256,6 +308,96 @@ QString pageText(const QWidget* frame)
     return lines.join(QLatin1Char('\n'));
 }
 
+// Tells a screen reader `news` once the program has done what it is doing
+// (a page that fills a text box sends a flood of events, in which Orca 43
+// drops what comes first): the window's notification shows, named by it.
+void announce(QWidget* window, const QString& news)
+{
+    if (!window || news.isEmpty() || !QAccessible::isActive())
+        return;
+    QWidget* holder = announcerOf(window);
+    if (!holder) {
+        holder = new QWidget(window);
+        auto* bar = new QWidget(holder);
+        auto* note = new QWidget(bar);
+        for (auto [w, part] : {std::pair{holder, "window"}, std::pair{bar, "bar"}, std::pair{note, "note"}}) {
+            w->setProperty(AnnouncerPart, QString::fromLatin1(part));
+            w->hide();
+            adoptAccessible(*w);
+        }
+    }
+    QWidget* note = nullptr;
+    for (auto* w : holder->findChildren<QWidget*>())
+        if (w->property(AnnouncerPart).toString() == QLatin1String("note"))
+            note = w;
+    note->setProperty(NewsProperty, news);
+    QMetaObject::invokeMethod(
+        note,
+        [note] {
+            if (QAccessible::isActive()) {
+                // Renamed first, so that no client reads a name it kept.
+                QAccessibleEvent renamed(note, QAccessible::NameChanged);
+                QAccessible::updateAccessibility(&renamed);
+                QAccessibleEvent shown(note, QAccessible::ObjectShow);
+                QAccessible::updateAccessibility(&shown);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+// The control that has the keyboard focus describes `text`, so that a screen
+// reader's "where am I" tells it; the one that described it before, if
+// another, no longer does.
+void describeByFocus(ScreenWindow* window, const QString& text)
+{
+    QWidget* focus = window->focusWidget();
+    QPointer<QWidget>& teller = window->pageTeller;
+    if (teller && teller != focus)
+        teller->setAccessibleDescription(QString());
+    teller = focus;
+    if (focus)
+        focus->setAccessibleDescription(text);
+}
+
+// A status line is told at most this often: its text may change every tick.
+constexpr double StatusPaceSeconds = 10.0;
+const char* const StatusToldProperty = "vpStatusTold";             // the clock's seconds when it was last told
+const char* const StatusDescribingProperty = "vpStatusDescribing"; // the focus is described by it
+
+void statusChanged(const Control& control, ScreenWindow* window)
+{
+    // The line is read with its window whenever that comes to the front. While
+    // the window stays in front, the line is told when it has changed and the
+    // last telling is long enough ago, and from the first telling on, the
+    // control with the focus is described by the line as the screen shows it
+    // (for "where am I"). Nothing is told over a box, and the focus is not
+    // described while its window is behind one: coming back, the window is
+    // read once, as it is then, not again with the focus.
+    QWidget* w = control.widget();
+    const double now = control.clock().secondsSinceMidnight();
+    const QString text = displayLines(control.shownText());
+    const bool describing = w->property(StatusDescribingProperty).toBool();
+    if (!window->isVisible() || !window->isActiveWindow()) {
+        w->setProperty(StatusToldProperty, now);
+        if (describing) {
+            w->setProperty(StatusDescribingProperty, false);
+            describeByFocus(window, QString());
+        }
+        return;
+    }
+    const QVariant told = w->property(StatusToldProperty);
+    const double since = told.isValid() ? now - told.toDouble() : StatusPaceSeconds;
+    if (since >= 0.0 && since < StatusPaceSeconds) { // across midnight: long enough
+        if (describing)
+            describeByFocus(window, text);
+        return;
+    }
+    w->setProperty(StatusToldProperty, now);
+    w->setProperty(StatusDescribingProperty, true);
+    describeByFocus(window, text);
+    announce(window, text);
+}
+
 } // namespace
 
 void installAccessibility()
@@ -297,6 +439,8 @@ void accessibleTextChanged(const Control& control)
             applyLabel(*c, control);
     if (window->screen().def().spokenNameFrom == control.def().name)
         send(const_cast<ScreenWindow*>(window), QAccessible::NameChanged);
+    if (control.def().access.status)
+        statusChanged(control, const_cast<ScreenWindow*>(window));
 }
 
 void accessibleWidthChanged(const Control& control)
@@ -339,6 +483,7 @@ void accessibleFrameShown(const Control& control)
         send(focus, QAccessible::DescriptionChanged);
     else
         focus->setAccessibleDescription(text);
+    announce(window, text);
 }
 
 } // namespace vp

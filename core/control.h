@@ -46,6 +46,8 @@ public:
     Kind kind() const { return m_def.kind; }
     QWidget* widget() const { return m_widget; }
     const PictureCatalogue& pictures() const { return m_context.pictures; }
+    // The runtime's clock (the program's time; virtual in the tests).
+    Clock& clock() const { return m_context.clock; }
 
     float Left() const { return m_left; }
     float Top() const { return m_top; }
@@ -87,7 +89,6 @@ protected:
     Colour ForeColor() const { return m_fore; }
     void setForeColor(Colour c);
 
-    Clock& clock() const { return m_context.clock; }
     QColor backColour() const;
     QColor foreColour() const;
     void setTextQuietly(const QString& text) { m_text = text; }

@@ -65,6 +65,7 @@ struct AccessDef {
     std::string_view barFill = {};    // a frame drawn as a progress bar: its fill and its track
     std::string_view barTrack = {};
     bool decoration = false; // drawn for the look only: left out of the tree
+    bool status = false;     // a line that tells how things stand: spoken as it changes, at a listener's pace
 };
 
 // One control. Fields are in the order the tables read, so that definitions can

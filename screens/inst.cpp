@@ -82,7 +82,8 @@ constexpr ControlDef controls[] = {
      .caption = "...",
      .align = Align::Centre,
      .transparent = true,
-     .tabIndex = 5},
+     .tabIndex = 5,
+     .access = {.status = true}},
 
     // The head passes behind everything above.
     {.kind = Kind::Image,

@@ -49,6 +49,10 @@ if [ "$with_tests" = 1 ]; then
     reprotest faketime disorderfs locales-all diffoscope-minimal
     # the layout of the C++ files, checked as a test
     clang-format
+    # a real screen reader on the test desktop: Orca, speaking through
+    # speech-dispatcher's dummy module into libao's null driver (no sound card),
+    # with its settings set by gsettings
+    orca speech-dispatcher speech-dispatcher-audio-plugins libao4 libglib2.0-bin
   )
 fi
 if [ "$with_package" = 1 ]; then

@@ -8,6 +8,7 @@
 #include <QAccessibleValueInterface>
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QtGui/private/qguiapplication_p.h>
 #include <QtGui/qpa/qplatformaccessibility.h>
 #include <QtGui/qpa/qplatformintegration.h>
@@ -19,18 +20,37 @@ namespace texts = vp::test::texts;
 namespace {
 
 // Every accessibility event the program sends, as the bridge would get it.
+// A notification that shows is news (what Orca reads out), taken down with
+// its name at that moment and the time on the program's clock.
 struct Heard {
     QAccessible::Event type;
     QObject* object;
     QVariant value;
+    QString news;
+    double at;
 };
 std::vector<Heard> heard;
+const Clock* heardClock = nullptr;
 
 void listen(QAccessibleEvent* e)
 {
     const QVariant value =
         e->type() == QAccessible::ValueChanged ? static_cast<QAccessibleValueChangeEvent*>(e)->value() : QVariant();
-    heard.push_back({e->type(), e->object(), value});
+    QString news;
+    if (e->type() == QAccessible::ObjectShow)
+        if (QAccessibleInterface* i = e->accessibleInterface(); i && i->role() == QAccessible::Notification)
+            news = i->text(QAccessible::Name);
+    heard.push_back({e->type(), e->object(), value, news, heardClock ? heardClock->secondsSinceMidnight() : 0.0});
+}
+
+// The news told since the events were last cleared, in order.
+QStringList told()
+{
+    QStringList out;
+    for (const Heard& x : heard)
+        if (!x.news.isNull())
+            out << x.news;
+    return out;
 }
 
 int heardOf(QAccessible::Event type, const QObject* object)
@@ -95,12 +115,14 @@ private slots:
         QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
         QVERIFY(QAccessible::isActive());
         h = std::make_unique<Harness>();
+        heardClock = &h->clock;
         h->setup.launch();
         heard.clear();
     }
     void cleanup()
     {
         verifyBoxes(h->boxes);
+        heardClock = nullptr;
         h.reset();
     }
 
@@ -220,8 +242,9 @@ private slots:
                          "Smějící se hlava", "OK"})); // the product icon beside the text is left out
     }
 
-    // The folder box is named by the label above it; the options of a group
-    // are described by the question that introduces them.
+    // The folder box is named by the label above it, the licence and the
+    // configuration boxes by the questions of their pages; the options of a
+    // group are described by the question that introduces them.
     void textBoxAndOptionGroupsNamedByTheirLabels()
     {
         h->advance(2000);
@@ -231,6 +254,9 @@ private slots:
         QCOMPARE(ax(w.C("Text1"))->text(QAccessible::Name), Page2);
         QCOMPARE(ax(w.C("Text1"))->text(QAccessible::Value),
                  QStringLiteral(R"(C:\Program Files\Valdrynix Plim\Plim\Plim_1_0)"));
+        QCOMPARE(ax(w.C("txtPodminky"))->role(), QAccessible::EditableText);
+        QCOMPARE(ax(w.C("txtPodminky"))->text(QAccessible::Name), Page3);
+        QCOMPARE(ax(w.C("txtKonf"))->text(QAccessible::Name), Page4);
         for (const char* option : {"Option1", "Option2"})
             QCOMPARE(ax(w.C(option))->text(QAccessible::Description), Page3);
         for (const char* option : {"optKon1", "optKon2", "optKon3"})
@@ -283,8 +309,9 @@ private slots:
             QCOMPARE(announced[std::size_t(i)], i + 1);
     }
 
-    // Return on "Další" page after page: the focus stays on the button, and
-    // the button is described by the new page, with an event for it.
+    // Return on "Další" page after page: the focus stays on the button, the
+    // page is told as news (a notification in the window's status bar shows,
+    // named by the page), and the button is described by it for "where am I".
     void pageTurnIsAnnouncedAndTheFocusStays()
     {
         h->advance(2000);
@@ -292,25 +319,103 @@ private slots:
         Form1& w = h->setup.Form1();
         QWidget* next = w.C("cmdDalsi").widget();
         QCOMPARE(w.window()->focusWidget(), next);
+        const int controls = ax(w.window())->childCount();
         for (const QString& page : {Page2, Page3, Page4, Page5}) {
             heard.clear();
             QTest::keyClick(w.window()->focusWidget(), Qt::Key_Return);
             QCOMPARE(w.window()->focusWidget(), next);
+            QTRY_COMPARE(told(), QStringList({page})); // once the turn is done
             QCOMPARE(heardOf(QAccessible::DescriptionChanged, next), 1);
             QCOMPARE(ax(next)->text(QAccessible::Description), page);
             QCOMPARE(ax(next)->text(QAccessible::Name), QStringLiteral("Další  >>"));
         }
+        // The window's last child is a window of its own with a status bar
+        // and the notification in it; none of them is ever on screen.
+        QAccessibleInterface* window = ax(w.window());
+        QCOMPARE(window->childCount(), controls + 1);
+        QAccessibleInterface* holder = window->child(controls);
+        QCOMPARE(holder->role(), QAccessible::Window);
+        QCOMPARE(window->indexOfChild(holder), controls);
+        QCOMPARE(holder->parent()->object(), w.window());
+        QCOMPARE(holder->childCount(), 1);
+        QAccessibleInterface* bar = holder->child(0);
+        QCOMPARE(bar->role(), QAccessible::StatusBar);
+        QCOMPARE(bar->childCount(), 1);
+        QAccessibleInterface* note = bar->child(0);
+        QCOMPARE(note->role(), QAccessible::Notification);
+        QCOMPARE(note->parent()->object(), bar->object());
+        QVERIFY(holder->state().invisible && bar->state().invisible && note->state().invisible);
+        QCOMPARE(note->text(QAccessible::Name), Page5);
+        QCOMPARE(heardOf(QAccessible::NameChanged, note->object()), 1); // renamed as it showed: no kept name read
         // Back from the last page: told by the button that turned it.
         QWidget* back = w.C("cmdZpet").widget();
         back->setFocus();
+        heard.clear();
         QTest::keyClick(back, Qt::Key_Return);
         QCOMPARE(w.AktFaze, std::int16_t(4));
+        QTRY_COMPARE(told(), QStringList({Page4}));
         QCOMPARE(ax(back)->text(QAccessible::Description), Page4);
         QCOMPARE(ax(next)->text(QAccessible::Description), QString());
         next->setFocus();
         QTest::keyClick(next, Qt::Key_Return);
         QTest::keyClick(next, Qt::Key_Return);
         QCOMPARE(h->visible(), QStringList({"Background", "Inst"}));
+    }
+
+    // The remaining time changes every tick; it is read with the installation
+    // window and then, while the window is in front, told as news no more
+    // often than every 10 s, each time as the screen shows it then; from the
+    // first telling on, the control with the focus is described by it as it
+    // is, for "where am I".
+    void remainingTimeIsToldAtAListenersPace()
+    {
+        // The way a user gets there: the prompt, then the wizard's five pages.
+        h->advance(2000);
+        QTest::mouseClick(h->setup.Start().C("Command1").widget(), Qt::LeftButton);
+        for (int page = 1; page <= 5; ++page)
+            QTest::mouseClick(h->setup.Form1().C("cmdDalsi").widget(), Qt::LeftButton);
+        Inst& inst = h->setup.Inst();
+        QVERIFY(inst.isVisible());
+        // Told only while its window is in front (not over a box).
+        QVERIFY(QTest::qWaitForWindowActive(inst.window()));
+        QWidget* focus = inst.window()->focusWidget();
+        QVERIFY(focus);
+        QCOMPARE(ax(focus)->text(QAccessible::Name), QStringLiteral("Konec"));
+        const QRegularExpression shown(QStringLiteral("^Zbývá ještě: \\d+ h  \\d+ m  \\d+ s  \\(odhad\\)$"));
+        QVERIFY2(shown.match(inst.C<Label>("lblZbyva").Caption()).hasMatch(),
+                 qPrintable(inst.C<Label>("lblZbyva").Caption()));
+        const double start = h->clock.secondsSinceMidnight();
+        h->boxes.expect(QStringLiteral("Upozornění"), mb::YesNo, mb::No); // the waste bin, past 80 %
+        heard.clear();
+        std::vector<double> times;
+        QStringList captions;
+        int ticks = 0;
+        while (inst.isVisible() && ticks < 400) {
+            h->advance(800);
+            ++ticks;
+            QCoreApplication::processEvents(); // the news goes out once the tick is done
+            if (!inst.isVisible())
+                break;
+            // Described from the first telling on, as the screen shows it.
+            QCOMPARE(ax(focus)->text(QAccessible::Description),
+                     captions.isEmpty() && told().isEmpty() ? QString() : inst.C<Label>("lblZbyva").Caption());
+            const QStringList now = told();
+            if (now.size() > captions.size()) {
+                QCOMPARE(now.size(), captions.size() + 1); // one at a time
+                QCOMPARE(now.last(), inst.C<Label>("lblZbyva").Caption());
+                captions = now;
+                times.push_back(h->clock.secondsSinceMidnight());
+            }
+        }
+        QVERIFY(!inst.isVisible());
+        // About 160 s of installation: some fifteen tellings, each of its own.
+        QVERIFY2(times.size() >= 12 && times.size() <= 16, qPrintable(QString::number(times.size())));
+        QVERIFY2(times.front() - start >= 10.0, qPrintable(QString::number(times.front() - start)));
+        for (std::size_t i = 1; i < times.size(); ++i) {
+            QVERIFY2(times[i] - times[i - 1] >= 10.0 && times[i] - times[i - 1] <= 11.2,
+                     qPrintable(QString::number(times[i] - times[i - 1])));
+            QVERIFY(captions[int(i)] != captions[int(i - 1)]);
+        }
     }
 
     // Tab enters the configuration group at the selected option (the first

@@ -70,11 +70,14 @@ void Form1::Faze(std::int16_t page)
     cmdZpet->setEnabled(page != 1);
     cmdDalsi->setEnabled(true);
     if (page == 3) {
-        // Rebuilt from scratch on every entry, so the filler never doubles.
-        TextBox& terms = *txtPodminky;
-        terms.setText(LicenceHeading() + QLatin1Char('\n') + QLatin1Char('\n'));
+        // Rebuilt from scratch on every entry, so the filler never doubles; put
+        // into the box in one piece: every change of the box's text is news to
+        // a screen reader, and forty of them in a row flooded Orca, which then
+        // dropped the page's own news.
+        QString terms = LicenceHeading() + QLatin1Char('\n') + QLatin1Char('\n');
         for (int i = 0; i < FillerRepeats; ++i)
-            terms.setText(terms.Text() + Filler);
+            terms += Filler;
+        txtPodminky->setText(terms);
     }
 }
 

@@ -27,6 +27,7 @@ def pytest_addoption(parser):
     g.addoption("--screen", default="1024x768")
     g.addoption("--monitors", default=None, help="e.g. 1024x768+0+0,1280x1024+1024+0")
     g.addoption("--bus", action="store_true", help="a session bus of the desktop's own")
+    g.addoption("--orca", action="store_true", help="the Orca screen reader on the desktop (brings a bus)")
     g.addoption("--dpi", type=int, default=96, help="Xft.dpi of the desktop: 192 draws everything twice the size")
     g.addoption("--strace", action="store_true", help="the program under strace")
     g.addoption("--stage-from", default=None, help="a build folder to stage with cmake --install")
@@ -72,7 +73,7 @@ def layout(opts, scale) -> dict:
 def session(opts, outdir):
     w, h = (int(v) for v in opts.screen.split("x"))
     monitors = parse_monitors(opts.monitors) if opts.monitors else None
-    with Session(opts.wm, (w, h), opts.panel, monitors, opts.bus, outdir, dpi=opts.dpi) as s:
+    with Session(opts.wm, (w, h), opts.panel, monitors, opts.bus, outdir, dpi=opts.dpi, screen_reader=opts.orca) as s:
         print(f"\n# {opts.wm} on {s.display}, screenshots and logs in {outdir}")
         yield s
 

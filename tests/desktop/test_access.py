@@ -128,6 +128,10 @@ def test_return_turns_the_pages_and_each_is_heard(plim, session, events):
                     if e["type"] == "object:property-change:accessible-description" and e["name"] == NEXT]
         heard = wait_until(told, 5, 0.2)
         assert heard and heard[-1]["description"] == page, f"turning to \"{page}\" sent {events.since(mark)}"
+        # The news a screen reader speaks: a notification, named by the page, shows.
+        news = wait_until(lambda: [e for e in events.since(mark) if e["type"] == "object:state-changed:showing"
+                                   and e["role"] == "notification" and e["detail1"] == 1], 5, 0.2)
+        assert news and [e["name"] for e in news] == [page], f"turning to \"{page}\" told {news}"
         w = window(session, "dialog", WIZARD)
         assert page in atspi.showing_texts(w)
         assert focused(w) == [("push button", NEXT)], f"the focus moved to {focused(w)}"

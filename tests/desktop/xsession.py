@@ -5,13 +5,20 @@ program inside it:
 
     xsession.py [--wm openbox] [--panel top:32] [--screen 2304x1024]
                 [--monitors 1024x768+0+0,1280x1024+1024+0] [--bus] [--dpi 192]
-                -- PROGRAM [ARGS...]
+                [--orca] -- PROGRAM [ARGS...]
+
+With --orca (which brings a session bus) the screen reader runs on the
+desktop: Orca with a private preferences folder and its debug log, speaking
+through a speech-dispatcher of the session's own whose dummy module makes no
+sound. Every `SPEECH OUTPUT: '...'` line of the log (orca-debug.log in the
+output folder) is what Orca says.
 """
 
 from __future__ import annotations
 
 import argparse
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -39,17 +46,37 @@ class SessionError(RuntimeError):
     pass
 
 
+# speech-dispatcher of the session's own: the dummy module only, its sound
+# sent to libao's null driver (no sound card needed; libao reads ~/.libao).
+SPEECHD_CONF = """LogLevel 3
+DefaultModule dummy
+AddModule "dummy" "sd_dummy" ""
+AudioOutputMethod "libao"
+DefaultLanguage "cs"
+"""
+# Loaded by Orca from its preferences folder once its debug log is open: the
+# log written line by line, so that what Orca says can be read as it says it.
+ORCA_CUSTOMIZATIONS = """import orca.debug
+if orca.debug.debugFile:
+    orca.debug.debugFile.reconfigure(line_buffering=True)
+"""
+# What Orca says, in its debug log: "HH:MM:SS.micro - SPEECH OUTPUT: 'text'"
+# and the voice it was said in, if not the default one.
+SPEECH_LINE = re.compile(r"^(\d+):(\d+):([\d.]+) - SPEECH OUTPUT: '(.*?)'(?: ?\{[^{}]*\})?$", re.M | re.S)
+
+
 class Session:
     def __init__(self, wm: str = "openbox", screen: tuple[int, int] = (1024, 768), panel: str | None = None,
                  monitors: list[Rect] | None = None, bus: bool = False, outdir: Path | None = None,
-                 dpi: int = 96):
+                 dpi: int = 96, screen_reader: bool = False):
         if wm not in WINDOW_MANAGERS and wm not in WAYLAND_DESKTOPS and wm != "none":
             known = ", ".join([*WINDOW_MANAGERS, *WAYLAND_DESKTOPS])
             raise SessionError(f"unknown window manager {wm!r} (known: {known}, none)")
         if dpi != 96 and wm in WAYLAND_DESKTOPS:
             raise SessionError(f"{wm} scales its outputs itself; a dpi is for a desktop on Xvfb")
         self.wm, self.size, self.panel, self.monitors, self.dpi = wm, screen, panel, monitors, dpi
-        self.want_bus = bus or wm in NEEDS_BUS
+        self.screen_reader = screen_reader
+        self.want_bus = bus or screen_reader or wm in NEEDS_BUS
         self.dir = Path(tempfile.mkdtemp(prefix="vp-session."))
         self.outdir = Path(outdir) if outdir else self.dir
         self.outdir.mkdir(parents=True, exist_ok=True)
@@ -129,6 +156,8 @@ class Session:
             edge, size = self.panel.split(":")
             self.desk.dock(edge, int(size))
             self.desk.d.sync()
+        if self.screen_reader:
+            self._start_screen_reader()
 
     def _start_x(self) -> None:
         # -displayfd: the server picks a free display itself and names it only
@@ -183,6 +212,45 @@ class Session:
         if not line:
             raise SessionError("the session bus did not start (see dbus.log)")
         self.env["DBUS_SESSION_BUS_ADDRESS"] = line
+
+    def _start_screen_reader(self) -> None:
+        # Settings in a file of the private home, shared by every program of
+        # the session (the memory backend would keep them per process).
+        self.env["GSETTINGS_BACKEND"] = "keyfile"
+        subprocess.run(["gsettings", "set", "org.gnome.desktop.a11y.applications", "screen-reader-enabled", "true"],
+                       env=self.env, check=True, capture_output=True, timeout=20)
+        conf = self.dir / "speechd"
+        conf.mkdir(exist_ok=True)
+        (conf / "speechd.conf").write_text(SPEECHD_CONF)
+        (Path(self.env["HOME"]) / ".libao").write_text("default_driver=null\n")
+        socket = self.dir / "speechd.sock"
+        self._spawn(["speech-dispatcher", "--run-single", "--timeout", "0", "--config-dir", str(conf),
+                     "--socket-path", str(socket), "--communication-method", "unix_socket",
+                     "--log-dir", str(self.outdir), "--pid-file", str(self.dir / "speechd.pid")], "speechd.log")
+        if not wait_until(socket.exists, 20):
+            raise SessionError("speech-dispatcher made no socket within 20 s (see speechd.log)")
+        self.env["SPEECHD_ADDRESS"] = f"unix_socket:{socket}"
+        prefs = self.dir / "orca"
+        prefs.mkdir(exist_ok=True)
+        (prefs / "orca-customizations.py").write_text(ORCA_CUSTOMIZATIONS)
+        self.orca_log = self.outdir / "orca-debug.log"
+        if self.orca_log.exists():
+            self.orca_log.unlink()
+        self._spawn(["orca", "--replace", "--debug-file", str(self.orca_log), "-u", str(prefs)], "orca.log")
+        # Orca greets once it listens to the desktop.
+        if not wait_until(lambda: self.speech(), 60, 0.2):
+            raise SessionError("Orca said nothing within 60 s (see orca.log and orca-debug.log)")
+
+    def speech(self) -> list[tuple[float, str]]:
+        """Everything Orca has spoken so far, one utterance each, with the
+        time of day it was said (seconds since midnight by Orca's log)."""
+        try:
+            text = self.orca_log.read_text(encoding="utf-8", errors="replace")
+        except FileNotFoundError:
+            return []
+        # A long utterance goes on over lines indented under the time.
+        return [(int(h) * 3600 + int(m) * 60 + float(sec), said.replace("\n" + " " * 18, "\n"))
+                for h, m, sec, said in SPEECH_LINE.findall(text)]
 
     # ---- tear-down
 
@@ -255,11 +323,13 @@ def main() -> int:
     ap.add_argument("--monitors")
     ap.add_argument("--bus", action="store_true")
     ap.add_argument("--dpi", type=int, default=96)
+    ap.add_argument("--orca", action="store_true", help="the Orca screen reader on the desktop (with a bus)")
+    ap.add_argument("--outdir", help="the session's logs (Orca's among them)")
     ap.add_argument("command", nargs="+")
     a = ap.parse_args()
     w, h = (int(v) for v in a.screen.split("x"))
     with Session(a.wm, (w, h), a.panel, parse_monitors(a.monitors) if a.monitors else None, a.bus,
-                 dpi=a.dpi) as s:
+                 outdir=a.outdir, dpi=a.dpi, screen_reader=a.orca) as s:
         print(f"# {a.wm} on {s.display}", file=sys.stderr)
         return subprocess.run(a.command, env={**s.env, "QT_QPA_PLATFORM": "xcb"}).returncode
 

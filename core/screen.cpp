@@ -30,7 +30,8 @@ Runtime::Runtime(Clock& clock, MessageBoxes& boxes, Random& random, const Progra
     : m_clock(clock),
       m_boxes(boxes),
       m_random(random),
-      m_pictures(data.pictures)
+      m_pictures(data.pictures),
+      m_name(data.name)
 {
     const auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); };
     m_boxes.defaultTitle = text(data.boxTitle);
@@ -65,7 +66,10 @@ bool Runtime::run(const std::function<void()>& handler, Screen* from)
         handler();
     } catch (const RuntimeError& e) {
         // Nothing thrown in a handler may cross the event loop.
-        fault(std::string(from ? from->m_def.name : std::string_view("start-up")) + ": " + e.what());
+        // Said with the screen whose handler it was, unless the fault names it already.
+        const std::string where = from ? std::string(from->m_def.name) + ": " : std::string("start-up: ");
+        const std::string what = e.what();
+        fault(what.starts_with(where) ? what : where + what);
         return true;
     }
     m_busy = false;

@@ -28,7 +28,7 @@ inline void show(const QString& screen)
     qCDebug(lcTrace).noquote() << QStringLiteral("runtime: show \"%1\"").arg(screen);
 }
 
-// `box: open Upozornění` and `box: closed Upozornění`: a message box is up,
+// `box: open TITLE` and `box: closed TITLE`: a message box is up,
 // and has been answered (test_pass.py takes the time the waste-bin question
 // was open from them).
 inline void boxOpen(const QString& title) { qCDebug(lcTrace).noquote() << QStringLiteral("box: open %1").arg(title); }

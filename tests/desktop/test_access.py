@@ -17,24 +17,13 @@ import pytest
 import atspi
 import look
 from plim import describe_status
+from spoken import BIN_QUESTION, BIN_REFUSAL, INSTALLING, NEXT, PAGES, PROMPT, QUESTION, WIZARD
 from x11 import wait_until
 
 JOURNEY = True
 
-PROMPT, WIZARD, INSTALLING = "Vítá vás aplikace Valdrynix Plim", "Instalace", "Probíhá instalace. Nerušit."
-DONE, BIN_QUESTION, BIN_REFUSAL = "Instalace Valdrynix Plim 1.0.", "Upozornění", "Požadavek nelze splnit"
+DONE = "Instalace Valdrynix Plim 1.0."
 PRODUCT, BACKDROP = "Valdrynix Plim 1.0.", "Pozadí instalace Valdrynix Plim 1.0."
-QUESTION = ("Chcete na váš počítač nainstalovat aplikaci Valdrynix Plim 1.0.? (Varování: Při případných potížích se "
-            "obraťte na vašeho distributora softwaru, ale ten vám s tím nejspíš neporadí, takže máte smůlu)")
-PAGES = [
-    "Gratulujeme vám! Rozhodli jste se nainstalovat na svůj počítač aplikaci Valdrynix Plim 1.0. Pro pokračování "
-    "stiskněte tlačítko 'Další'.",
-    "Specifikujte, do jaké složky chcete aplikaci nainstalovat.",
-    "Souhlasíte s podmínkami?",
-    "Vyberte v jaké konfiguraci chcete aplikaci Valdrynix Plim 1.0. nainstalovat.",
-    "Stisknutím tlačítka 'Další' začněte s instalací. Přejeme vám hodně trpělivosti.",
-]
-NEXT = "Další  >>"
 COMPLETION = "Proces instalace aplikace Valdrynix Plim 1.0.byl dokončen. Potvrďte stiskem tlačítka OK."
 REPORT_START = ("Došlo k zásadní v j mce na adrese '2k45547MHůř8296N54.845BLA / x123456;vALdry0-NX000;H,335978/2' "
                 "Ukončete všechny aplikace, vypněte počítač a hoďte ho do záchoda.")

@@ -19,23 +19,11 @@ import re
 import pytest
 
 import look
+from spoken import BIN_QUESTION, BIN_REFUSAL, INSTALLING, NEXT, PAGES, PROMPT, QUESTION, WIZARD
 from x11 import wait_until
 
 JOURNEY = True
 
-PROMPT, WIZARD, INSTALLING = "Vítá vás aplikace Valdrynix Plim", "Instalace", "Probíhá instalace. Nerušit."
-BIN_QUESTION, BIN_REFUSAL = "Upozornění", "Požadavek nelze splnit"
-QUESTION = ("Chcete na váš počítač nainstalovat aplikaci Valdrynix Plim 1.0.? (Varování: Při případných potížích se "
-            "obraťte na vašeho distributora softwaru, ale ten vám s tím nejspíš neporadí, takže máte smůlu)")
-PAGES = [
-    "Gratulujeme vám! Rozhodli jste se nainstalovat na svůj počítač aplikaci Valdrynix Plim 1.0. Pro pokračování "
-    "stiskněte tlačítko 'Další'.",
-    "Specifikujte, do jaké složky chcete aplikaci nainstalovat.",
-    "Souhlasíte s podmínkami?",
-    "Vyberte v jaké konfiguraci chcete aplikaci Valdrynix Plim 1.0. nainstalovat.",
-    "Stisknutím tlačítka 'Další' začněte s instalací. Přejeme vám hodně trpělivosti.",
-]
-NEXT = "Další  >>"
 LICENCE_FIRST_LINE = "Podmínky využívání aplikace Valdrynix Plim 1.0."
 # "Zbývá ještě: 0 h  19 m  2 s  (odhad)": each figure after a blank of its own.
 REMAINING = re.compile(r"Zbývá ještě: +(\d+) h +(\d+) m +(\d+) s +\(odhad\)")

@@ -3,6 +3,7 @@ input it gives as a user would: plain python3-xlib, one connection."""
 
 from __future__ import annotations
 
+import os
 import struct
 import time
 import zlib
@@ -304,6 +305,18 @@ class Desk:
             xtest.fake_input(self.d, X.KeyRelease, c)
         self.d.sync()
 
+    def alt_tab(self, hold: float = 0.4) -> None:
+        """Alt+Tab as a hand types it: Alt held a moment after Tab, so that the
+        window manager, which grabs the keyboard once Tab comes, sees Alt go."""
+        alt, tab = (self.d.keysym_to_keycode(XK.string_to_keysym(k)) for k in ("Alt_L", "Tab"))
+        for kind, code in ((X.KeyPress, alt), (X.KeyPress, tab), (X.KeyRelease, tab)):
+            xtest.fake_input(self.d, kind, code)
+            self.d.sync()
+            time.sleep(0.05)
+        time.sleep(hold)
+        xtest.fake_input(self.d, X.KeyRelease, alt)
+        self.d.sync()
+
     def type_text(self, text: str) -> None:
         for ch in text:
             self.key("space" if ch == " " else ch)
@@ -328,6 +341,25 @@ class Desk:
     def request_close(self, wid: int) -> None:
         """What a taskbar's "Close" does: the window manager asks the window to close."""
         self._to_wm(wid, "_NET_CLOSE_WINDOW", [X.CurrentTime, 2])
+
+    def other_program(self, title: str, r: Rect) -> int:
+        """An ordinary window of another program: framed, in the taskbar and
+        in Alt+Tab, taking the focus when given it. Stays until destroyed."""
+        w = self.root.create_window(r.x, r.y, r.w, r.h, 0, X.CopyFromParent, X.InputOutput, X.CopyFromParent,
+                                    background_pixel=0xE0E0E0)
+        w.set_wm_name(title)
+        w.change_property(self.atom("_NET_WM_NAME"), self.atom("UTF8_STRING"), 8, title.encode())
+        w.set_wm_class("other", "Other")
+        w.change_property(self.atom("_NET_WM_PID"), Xatom.CARDINAL, 32, [os.getpid()])
+        w.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.USSize, x=r.x, y=r.y, width=r.w, height=r.h)
+        w.set_wm_hints(flags=Xutil.InputHint, input=1)
+        w.map()
+        self.d.sync()
+        return w.id
+
+    def destroy(self, wid: int) -> None:
+        self.win(wid).destroy()
+        self.d.sync()
 
     # ---- a panel
 

@@ -297,9 +297,9 @@ def what_the_answers_read(p, layout) -> str:
 def hover(p, layout, name, left_reads_ano: bool) -> bool:
     """The pointer onto the button as a hand brings it: a few steps in from
     its edge, then, while the captions are not yet as they should read, a
-    pixel further now and then. A window manager that holds the pointer for
-    a moment (kwin under load) takes a single motion for itself; a hand that
-    keeps moving is seen once it lets go."""
+    pixel further now and then, as a hand never stops. A window manager
+    that holds the pointer for a moment takes a single motion for itself (once
+    under Plasma in CI the captions never swapped, not seen again)."""
     r, c = ctl(layout, "Start", name), look.client(p, seen.prompt)
     x, y = c.x + r.x + r.w // 2, c.y + r.y + r.h // 2
     for dx in (-r.w // 4, -r.w // 8, 0):

@@ -229,13 +229,7 @@ QMargins inWindowPixels(const QMargins& frame, const QWidget& window) { return f
 
 } // namespace
 
-bool displayReachable(const char* display)
-{
-    xcb_connection_t* c = xcb_connect(display, nullptr);
-    const bool reached = xcb_connection_has_error(c) == 0;
-    xcb_disconnect(c);
-    return reached;
-}
+bool displayReachable(const char* display) { return x11::Watch::connectAhead(display); }
 
 bool tiling()
 {

@@ -12,7 +12,8 @@ class QWidget;
 namespace vp::ws {
 
 // Whether the X display that DISPLAY names can be reached (true where the
-// program is built without X11: Qt then says what it finds).
+// program is built without X11: Qt then says what it finds). The connection
+// it opens stays, for the program's watch of the window manager.
 bool displayReachable(const char* display);
 
 // A tiling window manager (sway, i3) tiles every window that it does not take

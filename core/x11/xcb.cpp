@@ -129,6 +129,12 @@ namespace {
 Watch* s_watch = nullptr;
 bool s_tried = false;
 
+struct Disconnect {
+    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
+};
+// Opened before Qt by connectAhead, until the watch takes it.
+std::unique_ptr<xcb_connection_t, Disconnect> s_ahead;
+
 // Owns the watch for as long as the application lives; the watch goes with it.
 struct Holder final : QObject {
     explicit Holder(QObject* parent) : QObject(parent) {}
@@ -143,8 +149,9 @@ Watch* Watch::instance()
     if (s_watch || s_tried || !qtConnection())
         return s_watch;
     s_tried = true;
-    // The display Qt opened: it takes no -display, so it is DISPLAY's.
-    xcb_connection_t* c = xcb_connect(qgetenv("DISPLAY").constData(), nullptr);
+    // The display Qt opened: it takes no -display, so it is DISPLAY's, which
+    // the connection made ahead of Qt is to as well.
+    xcb_connection_t* c = s_ahead ? s_ahead.release() : xcb_connect(qgetenv("DISPLAY").constData(), nullptr);
     if (xcb_connection_has_error(c)) {
         xcb_disconnect(c);
         return nullptr;
@@ -153,6 +160,15 @@ Watch* Watch::instance()
     holder->watch.reset(new Watch(c));
     s_watch = holder->watch.get();
     return s_watch;
+}
+
+bool Watch::connectAhead(const char* display)
+{
+    s_ahead.reset(xcb_connect(display, nullptr));
+    if (xcb_connection_has_error(s_ahead.get()) == 0)
+        return true;
+    s_ahead.reset();
+    return false;
 }
 
 Watch::Watch(xcb_connection_t* c) : m_c(c), m_root(rootOf(c))

@@ -85,6 +85,11 @@ public:
     // not on X11 or the server cannot be reached a second time.
     static Watch* instance();
 
+    // Connects to `display` ahead of Qt, which aborts on a display it cannot
+    // open: false where the server cannot be reached. The connection is kept
+    // for the watch, so that start-up opens no third one.
+    static bool connectAhead(const char* display);
+
     // Called with every PropertyNotify on the root window, wherever it is read.
     std::function<void(xcb_atom_t property)> onRootProperty;
 

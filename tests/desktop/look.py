@@ -116,14 +116,18 @@ def region(p: Plim, w: int, r: Rect) -> Picture:
     return p.desk.grab(Rect(c.x + r.x, c.y + r.y, r.w, r.h), within=w)
 
 
-def settle(p: Plim, w: int, r: Rect, timeout: float = 3.0) -> Picture:
+def settle(p: Plim, w: int, r: Rect, timeout: float = 3.0, own: bool = False) -> Picture:
     """The region once two looks a moment apart agree (the program has drawn).
-    A window not viewable yet is looked at again until the time is up."""
+    A window not viewable yet is looked at again until the time is up. With
+    own, what the window itself has drawn, not what the screen shows."""
     end = time.monotonic() + timeout
-    last = wait_until(lambda: region(p, w, r), timeout)
+
+    def look():
+        return p.desk.grab_own(w, r) if own else region(p, w, r)
+    last = wait_until(look, timeout)
     while time.monotonic() < end:
         time.sleep(0.15)
-        now = wait_until(lambda: region(p, w, r), max(end - time.monotonic(), 0.0))
+        now = wait_until(look, max(end - time.monotonic(), 0.0))
         if now.differing(last) == 0:
             return now
         last = now

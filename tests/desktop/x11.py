@@ -251,6 +251,15 @@ class Desk:
             why = f"{r} outside its client area {c}?" if self.viewable(within) else "not viewable"
             raise NotViewable(f"GetImage on window {within:#x}: {type(e).__name__} ({why})") from e
 
+    def grab_own(self, wid: int, r: Rect) -> Picture:
+        """What window wid has drawn in r (its client coordinates), read from
+        the window itself: neither the pointer nor a compositor's copy of it
+        on the screen is in the way."""
+        try:
+            return self._image(self.win(wid), r.x, r.y, r.w, r.h)
+        except (xerror.BadMatch, xerror.BadWindow, xerror.BadDrawable) as e:
+            raise NotViewable(f"GetImage on window {wid:#x}: {type(e).__name__}") from e
+
     def screenshot(self, path) -> None:
         sw, sh = self.screen_size()
         try:

@@ -15,7 +15,14 @@ def client(p: Plim, w: int) -> Rect:
     return r
 
 
-def frame(p: Plim, w: int) -> Rect:
+def frame(p: Plim, w: int, timeout: float = 3.0) -> Rect:
+    """The window with its frame. A frame smaller than the window it holds is
+    a window manager still taking the window on (kwin's new frame is 1x1 for
+    a moment), never what the user sees: it is looked at again."""
+    def settled() -> bool:
+        r, c = p.desk.frame_rect(w), p.desk.client_rect(w)
+        return r is None or c is None or (r.w >= c.w and r.h >= c.h)
+    wait_until(settled, timeout)
     r = p.desk.frame_rect(w)
     assert r is not None, "the window is gone"
     return r

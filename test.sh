@@ -15,4 +15,11 @@ else
   build=build
   scripts/setup.sh --tests "$build"
 fi
-ctest --test-dir "$build" --output-on-failure -j2
+# The unit and package tests once. The desktop tests then: some twenty-five
+# real desktops in real time beside each other on a loaded machine, where a
+# rare race of a window manager or a compositor (each one seen is named in
+# tests/desktop/README.md) fails one of them now and then. A failed desktop
+# test is run a second time; its first try's output stays in the log above,
+# and two failures are a failure.
+ctest --test-dir "$build" --output-on-failure -j2 -LE desktop
+ctest --test-dir "$build" --output-on-failure -j2 -L desktop --repeat until-pass:2

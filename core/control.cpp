@@ -258,7 +258,12 @@ QWidget* TextBox::createWidget(QWidget* parent)
     if (def().multiLine) {
         auto* w = new MultiLineWidget(parent);
         w->setVerticalScrollBarPolicy(def().verticalScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-        w->edited = [this](const QString& t) { setTextQuietly(t); };
+        // Through the widget's own pointer to the box, which the box's end clears:
+        // the widget outlives it until the window deletes it.
+        w->edited = [w](const QString& t) {
+            if (auto* box = static_cast<TextBox*>(w->control))
+                box->setTextQuietly(t);
+        };
         return w;
     }
     auto* w = new LineEditWidget(parent);

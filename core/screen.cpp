@@ -62,20 +62,27 @@ bool Runtime::run(const std::function<void()>& handler, Screen* from)
             caller = nullptr;
         }
     } release{m_busy, m_caller};
+    if (!guarded(handler, from))
+        return true;
+    m_busy = false;
+    settleActivation();
+    m_caller = nullptr;
+    return true;
+}
+
+bool Runtime::guarded(const std::function<void()>& handler, const Screen* from) const
+{
     try {
         handler();
+        return true;
     } catch (const RuntimeError& e) {
         // Nothing thrown in a handler may cross the event loop.
         // Said with the screen whose handler it was, unless the fault names it already.
         const std::string where = from ? std::string(from->m_def.name) + ": " : std::string("start-up: ");
         const std::string what = e.what();
         fault(what.starts_with(where) ? what : where + what);
-        return true;
+        return false;
     }
-    m_busy = false;
-    settleActivation();
-    m_caller = nullptr;
-    return true;
 }
 
 void Runtime::fault(const std::string& what) const
@@ -103,8 +110,11 @@ void Runtime::settleActivation()
         qCDebug(lcTrace) << "runtime: Form_Activate" << next->name();
         m_busy = true;
         m_caller = next;
-        next->fire("Form", -1, Event::Activate);
+        // A Form_Activate is a handler like any other: its fault stops here too.
+        const bool done = guarded([next] { next->fire("Form", -1, Event::Activate); }, next);
         m_busy = false;
+        if (!done)
+            break;
     }
     m_pending = nullptr;
 }

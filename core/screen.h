@@ -96,6 +96,9 @@ private:
     void settleActivation();
 
     void fault(const std::string& what) const;
+    // Runs one handler; a RuntimeError it throws is reported as a fault of
+    // `from` and false returned.
+    bool guarded(const std::function<void()>& handler, const Screen* from) const;
 
     Clock& m_clock;
     MessageBoxes& m_boxes;

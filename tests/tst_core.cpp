@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -64,6 +65,14 @@ constexpr ControlDef probeControls[] = {
      .width = 3000,
      .height = 600,
      .caption = "a\rb\nc\r\nd"},
+    {.kind = Kind::TextBox,
+     .name = "Text1",
+     .left = 150,
+     .top = 1500,
+     .width = 3000,
+     .height = 900,
+     .tabIndex = 2,
+     .multiLine = true},
 };
 constexpr ScreenDef probeDef{
     .name = "Probe", .title = "Probe", .clientWidth = 4500, .clientHeight = 3000, .controls = probeControls};
@@ -77,15 +86,23 @@ public:
             {"Form", Event::Unload, &Probe::Form_Unload},
             {"Timer1", Event::Timer, &Probe::Timer1_Timer},
             {"Command1", Event::Click, &Probe::Command1_Click},
+            {"Form", Event::Activate, &Probe::Form_Activate},
         });
     }
-    int loads = 0, unloads = 0, ticks = 0, clicks = 0;
+    int loads = 0, unloads = 0, ticks = 0, clicks = 0, activations = 0;
+    bool faultOnActivate = false;
     int counter = 0; // a screen variable: must survive a close
     std::function<void()> onClick;
 
     void Form_Load() { ++loads; }
     void Form_Unload() { ++unloads; }
     void Timer1_Timer() { ++ticks; }
+    void Form_Activate()
+    {
+        ++activations;
+        if (faultOnActivate)
+            throw RuntimeError("the picture is not there");
+    }
     void Command1_Click()
     {
         ++clicks;
@@ -328,6 +345,49 @@ private slots:
         bool ranAfter = false;
         QVERIFY(runtime.run([&] { ranAfter = true; }));
         QVERIFY(ranAfter);
+    }
+
+    // A Form_Activate is a handler too: its fault stops at the gate, which
+    // opens again, instead of crossing Qt's event loop.
+    void aFaultInFormActivateStopsAtTheGate()
+    {
+        Runtime& runtime = h->setup.runtime();
+        Probe probe(runtime);
+        probe.faultOnActivate = true;
+        std::vector<std::string> faults;
+        runtime.onFault = [&](const std::string& what) { faults.push_back(what); };
+        const auto restore = qScopeGuard([&] { runtime.onFault = nullptr; });
+        try {
+            QVERIFY(runtime.run([&] { probe.Show(); }));
+        } catch (const RuntimeError& e) {
+            QFAIL(qPrintable(QStringLiteral("the fault crossed the gate: ") + QString::fromUtf8(e.what())));
+        }
+        QCOMPARE(probe.activations, 1);
+        QCOMPARE(faults.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(faults[0]), QStringLiteral("Probe: the picture is not there"));
+        QVERIFY(!runtime.busy());
+        QVERIFY(runtime.caller() == nullptr);
+        bool ranAfter = false;
+        QVERIFY(runtime.run([&] { ranAfter = true; }));
+        QVERIFY(ranAfter);
+    }
+
+    // A multi-line box's widget outlives the box until its window deletes it;
+    // a change of its text meanwhile (a screen reader editing it) reaches no
+    // box. Under AddressSanitizer the box that had gone was written to here.
+    void aTextBoxGoneBeforeItsWidgetTakesNoEdit()
+    {
+        Probe probe(h->setup.runtime());
+        QPointer<QPlainTextEdit> box = qobject_cast<QPlainTextEdit*>(probe.C<TextBox>("Text1").widget());
+        QVERIFY(box);
+        box->setPlainText(QStringLiteral("před"));
+        QCOMPARE(probe.C<TextBox>("Text1").Text(), QStringLiteral("před"));
+        h->act([&] { probe.closeByUser(); });
+        QVERIFY2(box, "the window deletes its widgets later, not at once");
+        box->setPlainText(QStringLiteral("po zavření"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!box);
+        QCOMPARE(probe.C<TextBox>("Text1").Text(), QString());
     }
 
     // Without anyone to tell, the program says it on stderr and ends with

@@ -100,6 +100,15 @@ inline QByteArray advanceUntil(VirtualClock& clock, const std::function<bool()>&
         QVERIFY2(vpFailure.isEmpty(), vpFailure.constData());                                                          \
     } while (false)
 
+// QTRY_COMPARE, without Qt 6.8's macro, which narrows its own timeout to an
+// int under -Wconversion (GCC 14): the event loop runs, for at most 5 s, until
+// `actual` equals `expected`, and then they are compared.
+#define VP_EVENTUALLY_COMPARE(actual, expected)                                                                        \
+    do {                                                                                                               \
+        (void)QTest::qWaitFor([&] { return (actual) == (expected); });                                                 \
+        QCOMPARE(actual, expected);                                                                                    \
+    } while (false)
+
 // A capability the run promised (CTest sets VP_REQUIRE to a comma-separated
 // list of them, such as "two-monitors" or "czech-qt-translation"): where it
 // is missing, the test fails saying so instead of skipping.

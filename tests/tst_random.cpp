@@ -280,7 +280,8 @@ private:
 
     Setup& setup() { return m_life->setup; }
 
-    std::vector<Screen*> screens() { return setup().runtime().screens; }
+    // The program's screens, as the runtime keeps them (made once, at set-up).
+    const std::vector<Screen*>& screens() { return setup().runtime().screens; }
     std::vector<QWidget*> visibleWindows()
     {
         std::vector<QWidget*> out;

@@ -29,13 +29,14 @@ protected:
     void showEvent(QShowEvent* e) override
     {
         // Qt centres a box without a parent on the monitor under the mouse
-        // pointer; it belongs on the monitor of the window that asks.
+        // pointer (Qt 6.4) or wherever its screen was (Qt 6.8); it belongs in
+        // the middle of the monitor of the window that asks, frame included.
         QMessageBox::showEvent(e);
         if (!monitor || e->spontaneous())
             return;
-        const QScreen* chosen = QGuiApplication::screenAt(geometry().center());
-        if (chosen && chosen != monitor)
-            move(pos() + monitor->availableGeometry().center() - chosen->availableGeometry().center());
+        QRect frame = frameGeometry();
+        frame.moveCenter(monitor->availableGeometry().center());
+        move(frame.topLeft());
     }
     void keyPressEvent(QKeyEvent* e) override
     {
@@ -85,6 +86,13 @@ int QtMessageBoxes::MsgBox(const QString& prompt, int style, const QString& titl
 {
     ClassicBox box;
     box.monitor = monitorOf(askingWindow ? askingWindow() : nullptr);
+    // Put on that monitor before it shows, where Qt leaves it (a box moved
+    // onto another monitor as it shows keeps Qt 6.8's default size of a
+    // window); it is centred there once it has its size.
+    if (box.monitor) {
+        box.setScreen(box.monitor);
+        box.move(box.monitor->availableGeometry().center());
+    }
     box.setWindowTitle(title);
     box.setTextFormat(Qt::PlainText);
     box.setText(displayLines(prompt));

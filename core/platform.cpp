@@ -58,6 +58,9 @@ void Placement::show(QWidget& window, QScreen* monitor)
 // was when that is on it, or else centred on it; says how it is to be shown.
 Placement::How Placement::place(QWidget& window, QScreen& monitor)
 {
+    // The window's own monitor, which a maximised or full-screen state fills:
+    // Qt 6.8 no longer takes it from a position set before the first show.
+    window.setScreen(&monitor);
     if (m_rule.fill) {
         // Full screen, which every window manager puts over its panels (a
         // window merely as large as the screen is made a maximised one below

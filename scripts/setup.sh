@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what the program needs on Debian 12 (as root, or through sudo),
-# then configures and builds into the given folder. With --tests it also
-# installs what the tests and the package checks need; with --package what
-# building the Debian package needs, and the build is a release build without
-# the tests and the benchmarks, whose warnings do not stop it.
+# Installs what the program needs on Debian 12 or 13 (as root, or through
+# sudo), then configures and builds the program alone into the given folder.
+# With --tests it also installs what the tests and the package checks need and
+# builds the tests, the benchmarks and the tools; with --package what building
+# the Debian package needs, and the build is a release build without the tests
+# and the benchmarks, whose warnings do not stop it.
 # Usage: scripts/setup.sh [--tests|--package] BUILD_DIR [extra cmake arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,12 +16,26 @@ case "${1:-}" in
   --package) with_package=1; shift ;;
 esac
 
+# The one place where the two releases differ in what they call a package.
+release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+case "$release" in
+  bookworm)
+    # Liberation 1.07, whose package has the narrow sans the dialogs draw with
+    narrow_sans=fonts-liberation ;;
+  trixie)
+    # Liberation 2, without the narrow sans: that has a package of its own
+    narrow_sans=fonts-liberation-sans-narrow ;;
+  *)
+    echo "setup.sh: this is ${release:-an unknown release}; Debian 12 (bookworm) and 13 (trixie) are known" >&2
+    exit 1 ;;
+esac
+
 # Building and running: the compiler and build tools, Qt, the fonts the
 # screens draw with, and Qt's Czech translation of the standard widgets.
 packages=(
   g++ cmake ninja-build pkg-config ccache
   qt6-base-dev libgl-dev libxcb1-dev
-  fonts-liberation fonts-dejavu-core qt6-translations-l10n
+  fonts-liberation "$narrow_sans" fonts-dejavu-core qt6-translations-l10n
 )
 if [ "$with_tests" = 1 ]; then
   packages+=(
@@ -73,8 +88,15 @@ fi
 
 build=${1:?build folder}
 shift
+target=()
 if [ "$with_package" = 1 ]; then
   set -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DVP_WERROR=OFF "$@"
+elif [ "$with_tests" = 1 ]; then
+  set -- -DBUILD_TESTING=ON "$@"
+else
+  # The program alone; a folder that a test build made keeps its tests configured.
+  [ -f "$build/CMakeCache.txt" ] || set -- -DBUILD_TESTING=OFF "$@"
+  target=(--target valdrynix-plim)
 fi
 cmake -S . -B "$build" -G Ninja "$@" >/dev/null
-cmake --build "$build"
+cmake --build "$build" "${target[@]}"

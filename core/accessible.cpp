@@ -1,5 +1,7 @@
 #include "accessible.h"
 
+#include "announcer.h"
+
 #include "clock.h"
 #include "control.h"
 #include "screen.h"
@@ -59,14 +61,8 @@ QList<QWidget*> presentedChildren(const QWidget* parent)
     return out;
 }
 
-// The mark of the interfaces made here.
-class Ours {
-public:
-    virtual ~Ours() = default;
-};
-
 // A container whose children are presented in reading order.
-class ContainerAccessible : public QAccessibleWidget, public Ours {
+class ContainerAccessible : public QAccessibleWidget, public OwnInterface {
 public:
     using QAccessibleWidget::QAccessibleWidget;
 
@@ -80,38 +76,6 @@ public:
     {
         return child ? static_cast<int>(presentedChildren(widget()).indexOf(qobject_cast<QWidget*>(child->object())))
                      : -1;
-    }
-};
-
-// What a screen reader is told as it happens, beside the focus: a page turned,
-// a status line that changed. Orca 43 cannot speak a changed name or
-// description from Qt 6.4 (its event carries the object where the new text
-// belongs); it speaks a notification as that shows, by its name, leaving out
-// the word "notification" for one inside a status bar. Inside a dialog it
-// would first read the dialog again with all its text, so the status bar sits
-// in a window of its own within the screen's window. Each window that has
-// something to tell gets these three, none of them ever on screen (what they
-// tell is), and the notification is shown anew, named by the news.
-const char* const AnnouncerPart = "vpAnnouncer"; // "window", "bar" or "note"
-const char* const NewsProperty = "vpNews";
-
-QWidget* announcerOf(const QWidget* window)
-{
-    for (QObject* o : window->children())
-        if (o->property(AnnouncerPart).toString() == QLatin1String("window"))
-            return static_cast<QWidget*>(o);
-    return nullptr;
-}
-
-class AnnouncerAccessible final : public QAccessibleWidget, public Ours {
-public:
-    AnnouncerAccessible(QWidget* w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Name && role() == QAccessible::Notification)
-            return widget()->property(NewsProperty).toString();
-        return QString();
     }
 };
 
@@ -140,22 +104,22 @@ public:
     }
 
     // The controls in reading order, then the announcer once there is one.
-    int childCount() const override { return ContainerAccessible::childCount() + (announcerOf(widget()) ? 1 : 0); }
+    int childCount() const override { return ContainerAccessible::childCount() + (announcer::of(widget()) ? 1 : 0); }
     QAccessibleInterface* child(int index) const override
     {
-        if (QWidget* holder = announcerOf(widget()); holder && index == ContainerAccessible::childCount())
+        if (QWidget* holder = announcer::of(widget()); holder && index == ContainerAccessible::childCount())
             return QAccessible::queryAccessibleInterface(holder);
         return ContainerAccessible::child(index);
     }
     int indexOfChild(const QAccessibleInterface* child) const override
     {
-        if (QWidget* holder = announcerOf(widget()); holder && child && child->object() == holder)
+        if (QWidget* holder = announcer::of(widget()); holder && child && child->object() == holder)
             return ContainerAccessible::childCount();
         return ContainerAccessible::indexOfChild(child);
     }
 };
 
-class LabelAccessible final : public QAccessibleWidget, public Ours {
+class LabelAccessible final : public QAccessibleWidget, public OwnInterface {
 public:
     explicit LabelAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::StaticText) {}
 
@@ -176,7 +140,7 @@ public:
     }
 };
 
-class ImageAccessible final : public QAccessibleWidget, public Ours {
+class ImageAccessible final : public QAccessibleWidget, public OwnInterface {
 public:
     explicit ImageAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Graphic) {}
 
@@ -212,7 +176,7 @@ int barValue(const QWidget* frame)
 
 // A frame that the screen draws as a progress bar: its labels are the bar's
 // drawing, so it has no children of its own.
-class BarAccessible final : public QAccessibleWidget, public QAccessibleValueInterface, public Ours {
+class BarAccessible final : public QAccessibleWidget, public QAccessibleValueInterface, public OwnInterface {
 public:
     explicit BarAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::ProgressBar) {}
 
@@ -247,10 +211,8 @@ QAccessibleInterface* factory(const QString&, QObject* o)
     if (!o || !o->isWidgetType())
         return nullptr;
     auto* w = static_cast<QWidget*>(o);
-    if (const QString part = o->property(AnnouncerPart).toString(); !part.isEmpty())
-        return new AnnouncerAccessible(w, part == QLatin1String("window") ? QAccessible::Window
-                                          : part == QLatin1String("bar")  ? QAccessible::StatusBar
-                                                                          : QAccessible::Notification);
+    if (auto* part = dynamic_cast<announcer::Part*>(w))
+        return announcer::accessibleFor(*part);
     if (auto* window = dynamic_cast<ScreenWindow*>(w))
         return new WindowAccessible(window);
     const Control* c = controlOf(w);
@@ -308,43 +270,6 @@ QString pageText(const QWidget* frame)
     return lines.join(QLatin1Char('\n'));
 }
 
-// Tells a screen reader `news` once the program has done what it is doing
-// (a page that fills a text box sends a flood of events, in which Orca 43
-// drops what comes first): the window's notification shows, named by it.
-void announce(QWidget* window, const QString& news)
-{
-    if (!window || news.isEmpty() || !QAccessible::isActive())
-        return;
-    QWidget* holder = announcerOf(window);
-    if (!holder) {
-        holder = new QWidget(window);
-        auto* bar = new QWidget(holder);
-        auto* note = new QWidget(bar);
-        for (auto [w, part] : {std::pair{holder, "window"}, std::pair{bar, "bar"}, std::pair{note, "note"}}) {
-            w->setProperty(AnnouncerPart, QString::fromLatin1(part));
-            w->hide();
-            adoptAccessible(*w);
-        }
-    }
-    QWidget* note = nullptr;
-    for (auto* w : holder->findChildren<QWidget*>())
-        if (w->property(AnnouncerPart).toString() == QLatin1String("note"))
-            note = w;
-    note->setProperty(NewsProperty, news);
-    QMetaObject::invokeMethod(
-        note,
-        [note] {
-            if (QAccessible::isActive()) {
-                // Renamed first, so that no client reads a name it kept.
-                QAccessibleEvent renamed(note, QAccessible::NameChanged);
-                QAccessible::updateAccessibility(&renamed);
-                QAccessibleEvent shown(note, QAccessible::ObjectShow);
-                QAccessible::updateAccessibility(&shown);
-            }
-        },
-        Qt::QueuedConnection);
-}
-
 // The control that has the keyboard focus describes `text`, so that a screen
 // reader's "where am I" tells it; the one that described it before, if
 // another, no longer does.
@@ -361,41 +286,45 @@ void describeByFocus(ScreenWindow* window, const QString& text)
 
 // A status line is told at most this often: its text may change every tick.
 constexpr double StatusPaceSeconds = 10.0;
-const char* const StatusToldProperty = "vpStatusTold";             // the clock's seconds when it was last told
-const char* const StatusDescribingProperty = "vpStatusDescribing"; // the focus is described by it
 
 void statusChanged(const Control& control, ScreenWindow* window)
 {
     // The line is read with its window whenever that comes to the front. While
     // the window stays in front, the line is told when it has changed and the
     // last telling is long enough ago, and from the first telling on, the
-    // control with the focus is described by the line as the screen shows it
-    // (for "where am I"). Nothing is told over a box, and the focus is not
-    // described while its window is behind one: coming back, the window is
-    // read once, as it is then, not again with the focus.
-    QWidget* w = control.widget();
+    // control with the focus is described by the line (for "where am I").
+    // Nothing is told over a box, and the focus is not described while its
+    // window is behind one: coming back, the window is read once, as it is
+    // then, not again with the focus.
+    auto* w = dynamic_cast<LabelWidget*>(control.widget());
+    if (!w)
+        return;
+    LabelWidget::StatusTelling& telling = w->telling;
     const double now = control.clock().secondsSinceMidnight();
     const QString text = displayLines(control.shownText());
-    const bool describing = w->property(StatusDescribingProperty).toBool();
     if (!window->isVisible() || !window->isActiveWindow()) {
-        w->setProperty(StatusToldProperty, now);
-        if (describing) {
-            w->setProperty(StatusDescribingProperty, false);
+        telling.toldAt = now;
+        if (telling.describing) {
+            telling.describing = false;
             describeByFocus(window, QString());
         }
         return;
     }
-    const QVariant told = w->property(StatusToldProperty);
-    const double since = told.isValid() ? now - told.toDouble() : StatusPaceSeconds;
+    const double since = telling.toldAt ? now - *telling.toldAt : StatusPaceSeconds;
     if (since >= 0.0 && since < StatusPaceSeconds) { // across midnight: long enough
-        if (describing)
+        // A bridge that sends the text has the screen reader speak every change
+        // of the focus's description, so there the focus keeps the line as it
+        // was last told; through Qt 6.4's, which it cannot hear, it follows
+        // every change for "where am I".
+        if (telling.describing && announcer::needed())
             describeByFocus(window, text);
         return;
     }
-    w->setProperty(StatusToldProperty, now);
-    w->setProperty(StatusDescribingProperty, true);
+    telling.toldAt = now;
+    telling.describing = true;
     describeByFocus(window, text);
-    announce(window, text);
+    if (announcer::needed())
+        announcer::tell(window, text);
 }
 
 } // namespace
@@ -414,7 +343,7 @@ void adoptAccessible(QWidget& widget)
     if (!QAccessible::isActive())
         return;
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&widget);
-    if (iface && iface->isValid() && !dynamic_cast<Ours*>(iface))
+    if (iface && iface->isValid() && !dynamic_cast<OwnInterface*>(iface))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
 }
 
@@ -483,7 +412,8 @@ void accessibleFrameShown(const Control& control)
         send(focus, QAccessible::DescriptionChanged);
     else
         focus->setAccessibleDescription(text);
-    announce(window, text);
+    if (announcer::needed())
+        announcer::tell(window, text);
 }
 
 } // namespace vp

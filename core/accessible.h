@@ -17,6 +17,12 @@ namespace vp {
 
 class Control;
 
+// The mark of the interfaces the runtime makes, which adoptAccessible() keeps.
+class OwnInterface {
+public:
+    virtual ~OwnInterface() = default;
+};
+
 // Puts the factory in place (once; it costs nothing until a screen reader
 // asks for an interface).
 void installAccessibility();

@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 namespace vp {
 
@@ -50,6 +51,11 @@ public:
     Align align = Align::Left;
     bool transparent = false;
     QColor back, fore;
+    // A line that tells how things stand: what a screen reader was last told of it.
+    struct StatusTelling {
+        std::optional<double> toldAt; // the clock's seconds then
+        bool describing = false;      // the control with the focus is described by it
+    } telling;
 
 protected:
     void paintEvent(QPaintEvent*) override;

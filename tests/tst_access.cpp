@@ -7,8 +7,10 @@
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QVersionNumber>
 #include <QtGui/private/qguiapplication_p.h>
 #include <QtGui/qpa/qplatformaccessibility.h>
 #include <QtGui/qpa/qplatformintegration.h>
@@ -22,11 +24,17 @@ namespace {
 // Every accessibility event the program sends, as the bridge would get it.
 // A notification that shows is news (what Orca reads out), taken down with
 // its name at that moment and the time on the program's clock.
+// How news reaches a screen reader depends on Qt's AT-SPI bridge. Qt 6.4's
+// sends an object where the text of a description change belongs, so the
+// program shows a notification named by the news; from Qt 6.5 on, the
+// bridge sends the text, and the news is the focus's new description alone.
+const bool oldBridge = QLibraryInfo::version() < QVersionNumber(6, 5);
+
 struct Heard {
     QAccessible::Event type;
     QObject* object;
     QVariant value;
-    QString news;
+    QString news; // null: no news
     double at;
 };
 std::vector<Heard> heard;
@@ -37,9 +45,11 @@ void listen(QAccessibleEvent* e)
     const QVariant value =
         e->type() == QAccessible::ValueChanged ? static_cast<QAccessibleValueChangeEvent*>(e)->value() : QVariant();
     QString news;
-    if (e->type() == QAccessible::ObjectShow)
-        if (QAccessibleInterface* i = e->accessibleInterface(); i && i->role() == QAccessible::Notification)
-            news = i->text(QAccessible::Name);
+    QAccessibleInterface* i = e->accessibleInterface();
+    if (oldBridge && e->type() == QAccessible::ObjectShow && i && i->role() == QAccessible::Notification)
+        news = i->text(QAccessible::Name);
+    if (!oldBridge && e->type() == QAccessible::DescriptionChanged && i && !i->text(QAccessible::Description).isEmpty())
+        news = i->text(QAccessible::Description);
     heard.push_back({e->type(), e->object(), value, news, heardClock ? heardClock->secondsSinceMidnight() : 0.0});
 }
 
@@ -95,6 +105,27 @@ const QString Report =
 const QString Fault = QStringLiteral("Aplikace Valdrinix Plim 1.0. porušila obecnou ochranu. Instalace není není "
                                      "platná. Ukončete program , nebo začněte "
                                      "instalovat znovu.");
+
+// The window's last child is a window of its own with a status bar and
+// the notification in it, named by the last news; none of them is ever on screen.
+void checkAnnouncer(QAccessibleInterface* window, int controls, const QString& last)
+{
+    QCOMPARE(window->childCount(), controls + 1);
+    QAccessibleInterface* holder = window->child(controls);
+    QCOMPARE(holder->role(), QAccessible::Window);
+    QCOMPARE(window->indexOfChild(holder), controls);
+    QCOMPARE(holder->parent()->object(), window->object());
+    QCOMPARE(holder->childCount(), 1);
+    QAccessibleInterface* bar = holder->child(0);
+    QCOMPARE(bar->role(), QAccessible::StatusBar);
+    QCOMPARE(bar->childCount(), 1);
+    QAccessibleInterface* note = bar->child(0);
+    QCOMPARE(note->role(), QAccessible::Notification);
+    QCOMPARE(note->parent()->object(), bar->object());
+    QVERIFY(holder->state().invisible && bar->state().invisible && note->state().invisible);
+    QCOMPARE(note->text(QAccessible::Name), last);
+    QCOMPARE(heardOf(QAccessible::NameChanged, note->object()), 1); // renamed as it showed: no kept name read
+}
 
 } // namespace
 
@@ -329,24 +360,14 @@ private slots:
             QCOMPARE(ax(next)->text(QAccessible::Description), page);
             QCOMPARE(ax(next)->text(QAccessible::Name), QStringLiteral("Další  >>"));
         }
-        // The window's last child is a window of its own with a status bar
-        // and the notification in it; none of them is ever on screen.
         QAccessibleInterface* window = ax(w.window());
-        QCOMPARE(window->childCount(), controls + 1);
-        QAccessibleInterface* holder = window->child(controls);
-        QCOMPARE(holder->role(), QAccessible::Window);
-        QCOMPARE(window->indexOfChild(holder), controls);
-        QCOMPARE(holder->parent()->object(), w.window());
-        QCOMPARE(holder->childCount(), 1);
-        QAccessibleInterface* bar = holder->child(0);
-        QCOMPARE(bar->role(), QAccessible::StatusBar);
-        QCOMPARE(bar->childCount(), 1);
-        QAccessibleInterface* note = bar->child(0);
-        QCOMPARE(note->role(), QAccessible::Notification);
-        QCOMPARE(note->parent()->object(), bar->object());
-        QVERIFY(holder->state().invisible && bar->state().invisible && note->state().invisible);
-        QCOMPARE(note->text(QAccessible::Name), Page5);
-        QCOMPARE(heardOf(QAccessible::NameChanged, note->object()), 1); // renamed as it showed: no kept name read
+        if (oldBridge) {
+            checkAnnouncer(window, controls, Page5);
+            if (QTest::currentTestFailed())
+                return;
+        } else {
+            QCOMPARE(window->childCount(), controls); // nothing but the controls: no notification heard twice
+        }
         // Back from the last page: told by the button that turned it.
         QWidget* back = w.C("cmdZpet").widget();
         back->setFocus();
@@ -396,9 +417,13 @@ private slots:
             QCoreApplication::processEvents(); // the news goes out once the tick is done
             if (!inst.isVisible())
                 break;
-            // Described from the first telling on, as the screen shows it.
-            QCOMPARE(ax(focus)->text(QAccessible::Description),
-                     captions.isEmpty() && told().isEmpty() ? QString() : inst.C<Label>("lblZbyva").Caption());
+            // Described from the first telling on: through the old bridge as
+            // the screen shows it, through one that sends the text as last told
+            // (each change of the focus's description is spoken there).
+            const QString described = captions.isEmpty() && told().isEmpty() ? QString()
+                                      : oldBridge                            ? inst.C<Label>("lblZbyva").Caption()
+                                                                             : told().last();
+            QCOMPARE(ax(focus)->text(QAccessible::Description), described);
             const QStringList now = told();
             if (now.size() > captions.size()) {
                 QCOMPARE(now.size(), captions.size() + 1); // one at a time

@@ -287,6 +287,20 @@ void describeByFocus(ScreenWindow* window, const QString& text)
 // A status line is told at most this often: its text may change every tick.
 constexpr double StatusPaceSeconds = 10.0;
 
+// A status line whose window is not in front: it is not told, and it stops
+// describing the focus.
+void statusLeft(const Control& control, ScreenWindow* window)
+{
+    auto* w = dynamic_cast<LabelWidget*>(control.widget());
+    if (!w)
+        return;
+    w->telling.toldAt = control.clock().secondsSinceMidnight();
+    if (w->telling.describing) {
+        w->telling.describing = false;
+        describeByFocus(window, QString());
+    }
+}
+
 void statusChanged(const Control& control, ScreenWindow* window)
 {
     // The line is read with its window whenever that comes to the front. While
@@ -303,11 +317,7 @@ void statusChanged(const Control& control, ScreenWindow* window)
     const double now = control.clock().secondsSinceMidnight();
     const QString text = displayLines(control.shownText());
     if (!window->isVisible() || !window->isActiveWindow()) {
-        telling.toldAt = now;
-        if (telling.describing) {
-            telling.describing = false;
-            describeByFocus(window, QString());
-        }
+        statusLeft(control, window);
         return;
     }
     const double since = telling.toldAt ? now - *telling.toldAt : StatusPaceSeconds;
@@ -370,6 +380,18 @@ void accessibleTextChanged(const Control& control)
         send(const_cast<ScreenWindow*>(window), QAccessible::NameChanged);
     if (control.def().access.status)
         statusChanged(control, const_cast<ScreenWindow*>(window));
+}
+
+void accessibleWindowLeft(QWidget& window)
+{
+    // A box that opens holds every handler, ticks included, so the status
+    // lines learn of it here rather than at their next change.
+    auto* w = dynamic_cast<ScreenWindow*>(&window);
+    if (!w)
+        return;
+    for (const auto& c : w->screen().controls())
+        if (c->def().access.status)
+            statusLeft(*c, w);
 }
 
 void accessibleWidthChanged(const Control& control)

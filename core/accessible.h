@@ -42,5 +42,8 @@ void describeScreen(const std::vector<std::unique_ptr<Control>>& controls);
 void accessibleTextChanged(const Control& control);
 void accessibleWidthChanged(const Control& control);
 void accessibleFrameShown(const Control& control);
+// A window that went behind another one (a box), or out of sight: its
+// status lines no longer describe its focus, and wait their pace anew.
+void accessibleWindowLeft(QWidget& window);
 
 } // namespace vp

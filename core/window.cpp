@@ -1,5 +1,6 @@
 #include "window.h"
 
+#include "accessible.h"
 #include "screen.h"
 #include "theme.h"
 #include "trace.h"
@@ -65,6 +66,8 @@ bool ScreenWindow::event(QEvent* e)
     }
     if (e->type() == QEvent::WindowActivate)
         m_screen.runtime.windowActivatedByUser(&m_screen);
+    if (e->type() == QEvent::WindowDeactivate || e->type() == QEvent::Hide)
+        accessibleWindowLeft(*this);
     return QWidget::event(e);
 }
 

@@ -60,9 +60,11 @@ ORCA_CUSTOMIZATIONS = """import orca.debug
 if orca.debug.debugFile:
     orca.debug.debugFile.reconfigure(line_buffering=True)
 """
-# What Orca says, in its debug log: "HH:MM:SS.micro - SPEECH OUTPUT: 'text'"
-# and the voice it was said in, if not the default one.
-SPEECH_LINE = re.compile(r"^(\d+):(\d+):([\d.]+) - SPEECH OUTPUT: '(.*?)'(?: ?\{[^{}]*\})?$", re.M | re.S)
+# What Orca says, in its debug log: "HH:MM:SS.micro - SPEECH OUTPUT: 'text'",
+# followed by the voice it was said in, a dictionary of its own (Orca 48's
+# nests one: {'established': False, 'family': {'name': None, ...}}).
+SPEECH_LINE = re.compile(r"^(\d+):(\d+):([\d.]+) - SPEECH OUTPUT: '(.*?)'(?: ?\{(?:[^{}]|\{[^{}]*\})*\})?$",
+                         re.M | re.S)
 
 
 class Session:

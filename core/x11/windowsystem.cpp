@@ -76,7 +76,8 @@ struct WindowManager {
     std::optional<QByteArray> name; // as its check window gives it
     std::optional<bool> tiling;
     std::optional<std::vector<xcb_atom_t>> supported;
-    std::optional<QMargins> frame; // around a window with a title bar, in the server's pixels
+    std::optional<QMargins> frame;       // around a window with a title bar, in the server's pixels
+    bool framesUnknownBeforeMap = false; // asked before the first map, it tells no frame (mutter 48)
 };
 
 WindowManager& windowManager()
@@ -198,7 +199,7 @@ std::optional<QMargins> frameFor(xcb_connection_t* c, QWidget& window)
                 return wm.frame = m;
     }
     const xcb_atom_t request = atom(Atom::NetRequestFrameExtents);
-    if (!supported(c, request))
+    if (!supported(c, request) || wm.framesUnknownBeforeMap)
         return std::nullopt;
     const xcb_window_t id = idOf(window);
     // The answer is a change of the window's _NET_FRAME_EXTENTS, watched for
@@ -214,9 +215,19 @@ std::optional<QMargins> frameFor(xcb_connection_t* c, QWidget& window)
                    reinterpret_cast<const char*>(&e));
     xcb_flush(c);
     const auto asked = std::chrono::steady_clock::now();
+    // A window with a title bar has a frame: mutter 48, whose frames another
+    // process draws, first answers with none at all, and that answer is not
+    // the frame the window gets.
     std::optional<QMargins> told;
-    changes.waitFor(atom(Atom::NetFrameExtents), 200ms, [&] { return (told = extentsOf(c, id)).has_value(); });
-    qCDebug(lcTrace, "x: frame extents of 0x%x %s after %d ms", id, told ? "told" : "not told", msSince(asked));
+    changes.waitFor(atom(Atom::NetFrameExtents), 200ms,
+                    [&] { return (told = extentsOf(c, id)).has_value() && !told->isNull(); });
+    if (told && told->isNull()) {
+        told.reset();
+        wm.framesUnknownBeforeMap = true; // not asked again
+    }
+    qCDebug(lcTrace, "x: frame extents of 0x%x %s after %d ms: %d %d %d %d", id, told ? "told" : "not told",
+            msSince(asked), told ? told->left() : -1, told ? told->right() : -1, told ? told->top() : -1,
+            told ? told->bottom() : -1);
     if (told)
         wm.frame = told;
     return told;

@@ -194,6 +194,13 @@ def start_gnome_shell(session, size: tuple[int, int]) -> str:
         if time.monotonic() > end:
             raise TimeoutError("GNOME Shell's Xwayland let no client in within 60 s")
         time.sleep(0.2)
+    # The shell says it has started once its start-up is over (main.js, on
+    # "startup-complete"), the overview it opens at start open by then; only
+    # from then on is closing it final.
+    while "GNOME Shell started at" not in log.read_text(errors="replace"):
+        if shell.poll() is not None or time.monotonic() > end:
+            raise TimeoutError("GNOME Shell did not say it had started within 60 s (see wm.log)")
+        time.sleep(0.1)
     bus = GnomeShell(session.env["DBUS_SESSION_BUS_ADDRESS"])
     while bus.overview_active():
         bus.close_overview()

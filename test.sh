@@ -22,4 +22,5 @@ fi
 # test is run a second time; its first try's output stays in the log above,
 # and two failures are a failure.
 ctest --test-dir "$build" --output-on-failure -j2 -LE desktop "$@"
-ctest --test-dir "$build" --output-on-failure -j2 -L desktop --repeat until-pass:2 "$@"
+ctest --test-dir "$build" --output-on-failure -j2 -L desktop --repeat until-pass:2 \
+  ${VP_DESKTOP_TESTS:+-R "$VP_DESKTOP_TESTS"} "$@"

@@ -454,7 +454,11 @@ def test_icon_is_the_current_render_of_the_svg(root, work, size):
     png = work / f"svg-{size}.png"
     run("rsvg-convert", "-w", size, "-h", size, root / f"share/icons/hicolor/scalable/apps/{ID}.svg", "-o", png)
     n = differing_pixels(png, hicolor(root, size), work)
-    assert n == "0", f"{n} pixels differ from a fresh render (run packaging/icons/render.sh)"
+    # Debian 13's librsvg (2.60) smooths a few edge pixels otherwise than Debian 12's
+    # (2.54), which rendered the icons: 11 of the 65,536 at 256 pixels. An icon not
+    # rendered again after the drawing changed differs in far more.
+    allowed = size * size // 4000
+    assert float(n) <= allowed, f"{n} pixels differ from a fresh render, {allowed} may (run packaging/icons/render.sh)"
 
 
 @pytest.mark.parametrize("size,source", [(32, "assets/src/product_icon_32.xpm"),
@@ -673,7 +677,12 @@ def test_hardening_check_passes_on_the_packaged_program(deb_tree):
     # Control-flow protection cannot be marked on the whole program here: Debian 12's C start
     # files (Scrt1.o, crti.o) carry no IBT/SHSTK property, so the linker leaves it off. That the
     # program's own code is built with -fcf-protection is checked below instead.
-    p = run("hardening-check", "--nocfprotection", deb_tree / "usr/bin/valdrynix-plim", check=False)
+    # Debian 13's hardening-check also asks for branch protection, which on amd64 is the same
+    # control-flow protection (endbr64), so it is left out there too; Debian 12's knows no such check.
+    skip = ["--nocfprotection"]
+    if "--nobranchprotection" in run("hardening-check", "--help", check=False).stdout:
+        skip.append("--nobranchprotection")
+    p = run("hardening-check", *skip, deb_tree / "usr/bin/valdrynix-plim", check=False)
     assert p.returncode == 0, p.stdout + p.stderr
     for feature in ("Position Independent Executable", "Stack protected", "Fortify Source functions",
                     "Read-only relocations", "Immediate binding"):

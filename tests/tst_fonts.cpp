@@ -78,11 +78,11 @@ public:
     }
 
 private:
-    std::set<QString> m_said; // each misfit once, at its first showing
+    std::set<QString> m_said; // each control's misfit once, at its first showing
 
-    void fail(QStringList& list, const QString& what)
+    void fail(QStringList& list, const QString& what, const QString& key = {})
     {
-        if (m_said.insert(what).second)
+        if (m_said.insert(key.isEmpty() ? what : key).second)
             list << what;
     }
 
@@ -121,15 +121,19 @@ private:
                 lines += linesAtBlanks(paragraph, fm, w->width(), &widest);
             const int room = w->height() < fm.height() ? 0 : 1 + int((w->height() - fm.height()) / fm.lineSpacing());
             if (!widest.isEmpty())
-                fail(misfits, head + QStringLiteral("\"%1\" needs %2 px, the label is %3 px wide")
-                                         .arg(widest)
-                                         .arg(fm.horizontalAdvance(widest))
-                                         .arg(w->width()));
+                fail(misfits,
+                     head + QStringLiteral("\"%1\" needs %2 px, the label is %3 px wide")
+                                .arg(widest)
+                                .arg(fm.horizontalAdvance(widest))
+                                .arg(w->width()),
+                     where + QStringLiteral(" width"));
             if (lines > room)
-                fail(misfits, head + QStringLiteral("needs %1 lines, the label has room for %2 (%3 px high)")
-                                         .arg(lines)
-                                         .arg(room)
-                                         .arg(w->height()));
+                fail(misfits,
+                     head + QStringLiteral("needs %1 lines, the label has room for %2 (%3 px high)")
+                                .arg(lines)
+                                .arg(room)
+                                .arg(w->height()),
+                     where + QStringLiteral(" lines"));
             break;
         }
         case Kind::CommandButton:
@@ -143,13 +147,15 @@ private:
                 push ? QStyle::SE_PushButtonContents : QStyle::SE_RadioButtonContents, &option, w);
             const qreal need = fm.horizontalAdvance(QString(b->text()).remove(QLatin1Char('&')));
             if (need > inside.width() || fm.height() > inside.height())
-                fail(misfits, head + QStringLiteral("\"%1\" needs %2×%3 px, the %4 has %5×%6 inside")
-                                         .arg(b->text())
-                                         .arg(need)
-                                         .arg(fm.height())
-                                         .arg(QLatin1String(push ? "button" : "option"))
-                                         .arg(inside.width())
-                                         .arg(inside.height()));
+                fail(misfits,
+                     head + QStringLiteral("\"%1\" needs %2×%3 px, the %4 has %5×%6 inside")
+                                .arg(b->text())
+                                .arg(need)
+                                .arg(fm.height())
+                                .arg(QLatin1String(push ? "button" : "option"))
+                                .arg(inside.width())
+                                .arg(inside.height()),
+                     where);
             break;
         }
         case Kind::TextBox: {
@@ -160,12 +166,14 @@ private:
             const int frame = w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
             const int inside = w->width() - 2 * frame - 4; // QLineEdit's own margin of 2 px a side
             if (fm.horizontalAdvance(edit->text()) > inside || fm.height() > w->height() - 2 * frame)
-                fail(misfits, head + QStringLiteral("\"%1\" needs %2×%3 px, the box has %4×%5 inside")
-                                         .arg(edit->text())
-                                         .arg(fm.horizontalAdvance(edit->text()))
-                                         .arg(fm.height())
-                                         .arg(inside)
-                                         .arg(w->height() - 2 * frame));
+                fail(misfits,
+                     head + QStringLiteral("\"%1\" needs %2×%3 px, the box has %4×%5 inside")
+                                .arg(edit->text())
+                                .arg(fm.horizontalAdvance(edit->text()))
+                                .arg(fm.height())
+                                .arg(inside)
+                                .arg(w->height() - 2 * frame),
+                     where);
             break;
         }
         default:

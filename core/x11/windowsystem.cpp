@@ -153,25 +153,14 @@ void setGravity(xcb_connection_t* c, xcb_window_t id, std::uint32_t gravity)
     x11::setCardinals(c, id, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, hints);
 }
 
-// The X server is Xwayland, a Wayland compositor's: from Xwayland 23.1 on
-// (Debian 13) it has an extension of that name; Debian 12's has none, but
-// names its outputs XWAYLAND0, XWAYLAND1, ..., where later ones may take their
-// compositor's names (kwin 6's "Virtual-0"). The program meets one server.
+// The X server is Xwayland, a Wayland compositor's: it names its outputs
+// XWAYLAND0, XWAYLAND1, ... (Debian 12's Xwayland has no extension of its own
+// to ask for).
 bool xwayland()
 {
-    static const bool known = [] {
-        if (xcb_connection_t* c = x11::qtConnection()) {
-            static constexpr char name[] = "XWAYLAND";
-            const x11::Reply<xcb_query_extension_reply_t> ext{
-                xcb_query_extension_reply(c, xcb_query_extension(c, sizeof name - 1, name), nullptr)};
-            if (ext && ext->present)
-                return true;
-        }
-        const auto screens = QGuiApplication::screens();
-        return std::any_of(screens.begin(), screens.end(),
-                           [](const QScreen* s) { return s->name().startsWith(QLatin1String("XWAYLAND")); });
-    }();
-    return known;
+    const auto screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(),
+                       [](const QScreen* s) { return s->name().startsWith(QLatin1String("XWAYLAND")); });
 }
 
 // The window manager has taken the window on: ICCCM's WM_STATE is there, normal or iconic.

@@ -13,7 +13,6 @@ from pathlib import Path
 
 import pytest
 
-from desktops import KWinOutput
 from plim import Plim, load_layout
 from x11 import Rect
 from xsession import Session, parse_monitors
@@ -103,10 +102,7 @@ def pytest_runtest_makereport(item, call):
         if session is not None and session.desk is not None:
             shot = Path(item.funcargs["outdir"]) / (re.sub(r"\W+", "-", item.name) + ".failure.png")
             try:
-                if session.output:  # what the compositor shows, its panel included
-                    KWinOutput(session.output, session.size).picture().save_png(shot)
-                else:
-                    session.desk.screenshot(shot)
+                session.desk.screenshot(shot)
                 rep.sections.append(("failure", f"screenshot {shot}; the program's trace in {shot.parent}/program.log"))
             except Exception as e:  # the screen may be gone with the server
                 rep.sections.append(("failure", f"no screenshot: {e}"))

@@ -2,9 +2,9 @@
 GNOME's mutter (on Xvfb, or as its Wayland session with Xwayland), GNOME
 Shell itself (its Wayland session, with its top bar), KDE's kwin (on Xvfb,
 with breeze title bars, or as Plasma's Wayland session with Xwayland), KDE
-Plasma (kwin with plasmashell's panel and task manager, on Xvfb or in Plasma's
-Wayland session), Xfce's xfwm4 (its compositor on) and the tiling sway
-(headless, Xwayland). Each of them gets a session bus of its own.
+Plasma (kwin with plasmashell's panel and task manager), Xfce's xfwm4 (its
+compositor on) and the tiling sway (headless, Xwayland). Each of them gets a
+session bus of its own.
 """
 
 from __future__ import annotations
@@ -15,7 +15,6 @@ import re
 import shlex
 import shutil
 import subprocess
-import sys
 import time
 from pathlib import Path
 
@@ -31,17 +30,15 @@ X_DESKTOPS: dict[str, tuple[list[str], bool]] = {
 
 
 # The edge where a real shell draws its panel: GNOME Shell 43's top bar,
-# Plasma's default panel. How high it is, the shell's strut tells
-# (_NET_WORKAREA): 32 pixels of GNOME's bar, 40 or 44 of Plasma's here.
-SHELL_PANELS = {"gnome-shell": "top", "plasma": "bottom", "plasma-wayland": "bottom"}
+# Plasma 5.27's default panel. How high it is, the shell's strut tells
+# (_NET_WORKAREA): 32 pixels of GNOME's bar, 40 of Plasma's here.
+SHELL_PANELS = {"gnome-shell": "top", "plasma": "bottom"}
 
 
-def start_plasma_shell(session, desk=None, env: dict | None = None) -> None:
+def start_plasma_shell(session) -> None:
     """KDE Plasma on kwin: plasmashell with the default layout of a fresh
     home, a bottom panel with a task manager and a clock. It is up once the
-    panel has taken its height off the work area of the X server (some 15 s
-    here), which kwin_wayland states on its Xwayland's root as kwin_x11 does
-    on Xvfb's."""
+    panel has taken its height off the work area (some 15 s here)."""
     # Plasma's clipboard manager (klipper, the clipboard applet of the panel's
     # tray) takes every text copied over at once and keeps it when its owner
     # goes, so that no clipboard is ever empty or without an owner there. The
@@ -51,23 +48,16 @@ def start_plasma_shell(session, desk=None, env: dict | None = None) -> None:
     (applet / "contents/ui").mkdir(parents=True, exist_ok=True)
     shutil.copy("/usr/share/plasma/plasmoids/org.kde.plasma.clipboard/metadata.json", applet)
     (applet / "contents/ui/main.qml").write_text("import QtQuick 2.15\nItem {}\n")
-    shell = session._spawn(["plasmashell", "--no-respawn"], "plasmashell.log", env=env)
-    desk = desk or session.desk
+    session._spawn(["plasmashell", "--no-respawn"], "plasmashell.log")
     h = session.size[1]
 
-    def area():
-        return desk.ids(desk.root.id, "_NET_WORKAREA")
-
     def panel_up():
-        v = area()
+        v = session.desk.ids(session.desk.root.id, "_NET_WORKAREA")
         return len(v) >= 4 and v[1] == 0 and v[3] < h
     end = time.monotonic() + 90
     while not panel_up():
-        if shell.poll() is not None:
-            raise TimeoutError(f"plasmashell ended ({shell.returncode}) before its panel came (see plasmashell.log)")
         if time.monotonic() > end:
-            raise TimeoutError(f"no Plasma panel within 90 s: the work area is {area()} "
-                               f"on a screen {session.size[0]}x{h} (see plasmashell.log)")
+            raise TimeoutError("no Plasma panel within 90 s (see plasmashell.log)")
         time.sleep(0.2)
 
 
@@ -132,115 +122,24 @@ def start_sway(session, size: tuple[int, int]) -> str:
     return _wait_env(envfile)["DISPLAY"]
 
 
-def start_kwin_wayland(session, size: tuple[int, int], output: list[str] | None = None,
-                       env: dict | None = None) -> str:
+def start_kwin_wayland(session, size: tuple[int, int]) -> str:
     """A KDE Plasma session as its users run it: kwin as a Wayland compositor
-    on a virtual output (or the output given), which starts a rootless
-    Xwayland and runs a child there. The installed kwin_wayland carries a file
-    capability that root may not be granted here ("Operation not permitted");
-    a plain copy of it in the session's folder starts, under the same name
-    (kwin's own Qt platform plugin loads only into kwin_wayland). kwin splits
-    each of its arguments after the options into a program and its arguments,
-    as a shell would, and starts it detached, out of the session's reach: the
-    child reports and ends, and kwin goes on without it."""
+    on a virtual output, which starts a rootless Xwayland and runs a child
+    there. The installed kwin_wayland carries a file capability that root may
+    not be granted here ("Operation not permitted"); a plain copy of it in the
+    session's folder starts. kwin splits each of its arguments after the
+    options into a program and its arguments, as a shell would, and starts it
+    detached, out of the session's reach: the child reports and ends, and kwin
+    goes on without it."""
     kwin = session.dir / "kwin_wayland"
     shutil.copy(shutil.which("kwin_wayland") or "/usr/bin/kwin_wayland", kwin)
     envfile = session.dir / "xwayland.env"
     envfile.unlink(missing_ok=True)  # from an attempt that failed
     w, h = size
     child = shlex.join(["sh", "-c", _report_env(envfile)])
-    session._spawn([str(kwin), *(output or ["--virtual"]), "--xwayland", "--socket", "vp-wayland",
-                    "--width", str(w), "--height", str(h), "--no-lockscreen", child], "wm.log", env=env)
+    session._spawn([str(kwin), "--virtual", "--xwayland", "--socket", "vp-wayland", "--width", str(w),
+                    "--height", str(h), "--no-lockscreen", child], "wm.log")
     return _wait_env(envfile)["DISPLAY"]
-
-
-def start_plasma_wayland(session, size: tuple[int, int]) -> str:
-    """KDE Plasma's Wayland session as its users run it: kwin_wayland (as
-    above) with plasmashell on it, a Wayland client of the compositor, whose
-    bottom panel and task manager list the program's windows of Xwayland.
-    What the user sees is kwin's output, which neither Xwayland (rootless)
-    nor kwin's screenshot interface (only with OpenGL compositing, which the
-    virtual output has only on a DRM render node, none here) hands out: the
-    output is a window on an Xvfb of its own instead (kwin's X11 windowed
-    mode, painted with QPainter as the virtual output is), read back from
-    there (KWinOutput)."""
-    session.output = session.xvfb("output.log")
-    # kwin lets plasmashell use its restricted interfaces (the task manager's
-    # list of windows) once the desktop file of that program says it may;
-    # it finds that file among the applications of Plasma's menu
-    # (XDG_MENU_PREFIX, as Plasma's start-up sets it), where it counts only
-    # in KDE (OnlyShowIn=KDE).
-    desktop = {"XDG_CURRENT_DESKTOP": "KDE", "XDG_MENU_PREFIX": "plasma-"}
-    display = start_kwin_wayland(session, size, ["--x11-display", session.output], {**session.env, **desktop})
-    from x11 import Desk
-    desk = Desk(display)
-    try:
-        end = time.monotonic() + 20
-        while not desk.wm_name():
-            if time.monotonic() > end:
-                raise TimeoutError("kwin_wayland's Xwayland has no window manager within 20 s")
-            time.sleep(0.1)
-        KWinOutput(session.output, size).wait_shown()
-        # What Plasma's start-up hands the session bus, for the helpers it
-        # starts (plasmashell gives up without the activity manager, which
-        # the bus starts on the first call, on the compositor).
-        env = {**session.env, **desktop, "WAYLAND_DISPLAY": "vp-wayland", "QT_QPA_PLATFORM": "wayland",
-               "XDG_SESSION_TYPE": "wayland", "DISPLAY": display}
-        subprocess.run(["dbus-update-activation-environment", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DISPLAY",
-                        "XDG_SESSION_TYPE", *desktop], env=env, check=True, capture_output=True, timeout=20)
-        start_plasma_shell(session, desk, env)
-    finally:
-        desk.close()
-    return display
-
-
-class KWinOutput:
-    """The whole screen as kwin_wayland composes it, Plasma's panel and
-    the program's windows of Xwayland together: kwin's output window, alone
-    on its Xvfb and covering it, read back from there. By a helper process
-    of its own (this file run as a program): python-xlib keeps the event
-    codes of the extensions per process, and those of two X servers clash."""
-
-    def __init__(self, display: str, size: tuple[int, int]):
-        self.display, self.size = display, size
-
-    def _ask(self, what: str) -> bytes:
-        w, h = self.size
-        r = subprocess.run([sys.executable, __file__, what, self.display, str(w), str(h)], capture_output=True,
-                           timeout=30)
-        if r.returncode:
-            raise RuntimeError(f"reading kwin's output on {self.display}: {r.stderr.decode(errors='replace')}")
-        return r.stdout
-
-    def windows(self) -> list[str]:
-        return self._ask("windows").decode().split()
-
-    def wait_shown(self, seconds: float = 20) -> None:
-        whole = "%dx%d+0+0" % self.size
-        end = time.monotonic() + seconds
-        while (got := self.windows()) != [whole]:
-            if time.monotonic() > end:
-                raise TimeoutError(f"kwin's output is not one window of {whole} on {self.display} "
-                                   f"within {seconds} s: {got}")
-            time.sleep(0.1)
-
-    def picture(self):
-        from x11 import Picture
-        w, h = self.size
-        rgb = self._ask("picture")
-        if len(rgb) != 3 * w * h:
-            raise RuntimeError(f"kwin's output on {self.display} is not {w}x{h}: {len(rgb)} bytes")
-        return Picture(w, h, rgb)
-
-
-def _read_output(what: str, display: str, w: int, h: int) -> None:
-    from x11 import Desk, Rect
-    desk = Desk(display)
-    if what == "windows":
-        kids = [c.id for c in desk.root.query_tree().children]
-        print(" ".join(str(desk.client_rect(c)) for c in kids if desk.viewable(c)))
-    else:
-        sys.stdout.buffer.write(desk.grab(Rect(0, 0, w, h)).rgb)
 
 
 def _bus(session, address: str, log: str) -> None:
@@ -365,10 +264,5 @@ WAYLAND_DESKTOPS = {
     "gnome-shell": start_gnome_shell,
     "mutter-wayland": start_mutter_wayland,
     "kwin-wayland": start_kwin_wayland,
-    "plasma-wayland": start_plasma_wayland,
     "sway": start_sway,
 }
-
-
-if __name__ == "__main__":
-    _read_output(sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))

@@ -14,7 +14,7 @@ import pytest
 
 import look
 import tracelines
-from desktops import SHELL_PANELS, WAYLAND_DESKTOPS, GnomeShell, KWinOutput
+from desktops import SHELL_PANELS, WAYLAND_DESKTOPS, GnomeShell
 from harmless import judge, read_traces
 from plim import describe_status
 from x11 import Picture, Rect, wait_until
@@ -116,8 +116,6 @@ def near(got: tuple[int, int, int], colour: tuple[int, int, int]) -> bool:
 def shot(session, outdir, name):
     if session.wm == "gnome-shell":
         gnome_shell(session).screenshot(outdir / f"{name}.png")
-    elif session.output:
-        KWinOutput(session.output, session.size).picture().save_png(outdir / f"{name}.png")
     else:
         session.desk.screenshot(outdir / f"{name}.png")
 
@@ -130,15 +128,10 @@ def gnome_shell(session) -> GnomeShell:
 
 def screen_picture(session, outdir, name) -> Picture:
     """The whole screen as the user sees it, the desktop's own panel included:
-    from GNOME Shell itself where it runs and from kwin's output in Plasma's
-    Wayland session (their Xwayland holds only the program's windows), else
-    from the X server. Kept as NAME.png."""
+    from GNOME Shell itself where it runs (its Xwayland holds only the
+    program's windows), else from the X server. Kept as NAME.png."""
     path = outdir / f"{name}.png"
     w, h = session.desk.screen_size()
-    if session.output:
-        pic = KWinOutput(session.output, (w, h)).picture()
-        pic.save_png(path)
-        return pic
     if session.wm != "gnome-shell":
         pic = session.desk.grab(Rect(0, 0, w, h))
         pic.save_png(path)

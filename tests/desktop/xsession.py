@@ -84,9 +84,6 @@ class Session:
         self.outdir.mkdir(parents=True, exist_ok=True)
         self.procs: list[subprocess.Popen] = []
         self.display = ""
-        # Where a compositor shows its output as the user sees it, when that
-        # is an X display of its own (Plasma's Wayland session here).
-        self.output = ""
         self.desk: Desk | None = None
         self.env: dict[str, str] = {}
 
@@ -165,19 +162,13 @@ class Session:
             self._start_screen_reader()
 
     def _start_x(self) -> None:
-        self.display = self.xvfb("xvfb.log")
-        self.env["DISPLAY"] = self.display
-        self.desk = Desk(self.display)
-
-    def xvfb(self, log: str) -> str:
-        """An Xvfb of the session's size; its display name once it is ready."""
         # -displayfd: the server picks a free display itself and names it only
         # once it is ready, so two sessions can never share one. -noreset: it
         # keeps going when its last client leaves (a readiness probe is one).
         r, w = os.pipe()
         w_, h_ = self.size
         self._spawn(["Xvfb", "-displayfd", str(w), "-noreset", "-nolisten", "tcp", "-dpi", "96",
-                     "-screen", "0", f"{w_}x{h_}x24"], log, pass_fds=(w,))
+                     "-screen", "0", f"{w_}x{h_}x24"], "xvfb.log", pass_fds=(w,))
         os.close(w)
         number = b""
         end = time.monotonic() + 20
@@ -192,8 +183,10 @@ class Session:
                 time.sleep(0.02)
         os.close(r)
         if not number.strip().isdigit():
-            raise SessionError(f"Xvfb did not start (see {log})")
-        return ":" + number.strip().decode()
+            raise SessionError("Xvfb did not start (see xvfb.log)")
+        self.display = ":" + number.strip().decode()
+        self.env["DISPLAY"] = self.display
+        self.desk = Desk(self.display)
 
     def _start_wayland(self) -> None:
         # The compositor starts its own Xwayland; the programs go there.
@@ -339,7 +332,7 @@ def main() -> int:
     w, h = (int(v) for v in a.screen.split("x"))
     with Session(a.wm, (w, h), a.panel, parse_monitors(a.monitors) if a.monitors else None, a.bus,
                  outdir=a.outdir, dpi=a.dpi, screen_reader=a.orca) as s:
-        print(f"# {a.wm} on {s.display}" + (f", its output on {s.output}" if s.output else ""), file=sys.stderr)
+        print(f"# {a.wm} on {s.display}", file=sys.stderr)
         return subprocess.run(a.command, env={**s.env, "QT_QPA_PLATFORM": "xcb"}).returncode
 
 

@@ -138,9 +138,9 @@ private slots:
              [](Harness& x) { click(x.setup.Form1(), "cmdDalsi"); },
              {"Background", "Inst"},
              "Inst"},
-            // The indicator still names the hidden completion dialog: the focus stays put.
-            {"backdrop clicked on the second pass", backdropClicked, {"Background", "Inst"}, "Background"},
-            {"time passes: nothing more", [](Harness& x) { x.advance(30000); }, {"Background", "Inst"}, "Background"},
+            // The indicator still names the hidden completion dialog: the dialog on screen takes the focus.
+            {"backdrop clicked on the second pass", backdropClicked, {"Background", "Inst"}, "Inst"},
+            {"time passes: nothing more", [](Harness& x) { x.advance(30000); }, {"Background", "Inst"}, "Inst"},
         };
 
         for (const Passage& p : passages) {

@@ -167,6 +167,30 @@ private slots:
         QCOMPARE(h->setup.ActiveDialog, std::int16_t(3));
         h->setup.runtime().windowActivatedByUser(&bg);
         QCOMPARE(h->active(), QStringLiteral("Form2"));
+
+        // As on the second pass: the indicator names the hidden completion
+        // dialog while the wizard, and then the installation, is on screen;
+        // the one on screen takes the focus, and loads nothing.
+        h->act([&] {
+            h->setup.Form2().Hide();
+            h->setup.Form1().Show();
+        });
+        h->setup.runtime().windowActivatedByUser(&bg);
+        QCOMPARE(h->active(), QStringLiteral("Form1"));
+        QCOMPARE(h->setup.Inst().lifecycle(), Lifecycle::NotCreated);
+        h->act([&] {
+            h->setup.Form1().Hide();
+            h->setup.Inst().Show();
+        });
+        QCOMPARE(h->setup.ActiveDialog, std::int16_t(2));
+        // The completion dialog closed and built anew says 3 again, and goes.
+        h->setup.Form2().window()->close();
+        h->act([&] { h->setup.Form2().Show(); });
+        h->act([&] { h->setup.Form2().Hide(); });
+        QCOMPARE(h->setup.ActiveDialog, std::int16_t(3));
+        h->setup.runtime().windowActivatedByUser(&bg);
+        QCOMPARE(h->active(), QStringLiteral("Inst"));
+        QCOMPARE(h->visible(), QStringList({"Background", "Inst"}));
     }
 
     void closingTheLastWindowEndsTheProgram()

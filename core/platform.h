@@ -57,10 +57,7 @@ private:
 // so that kwin lifts it over its panels while a dialog of the program is
 // active, and the dialogs say to the window manager that they are modal (Qt
 // blocks no input for that, and other programs' windows still go over them).
-bool keepBelowBehindDialogs();
-// Before every map of a dialog, as keepOffTaskbar().
-void keepAboveTheProgram(QWidget& dialog);
-
+//
 // Whether the backdrop may keep below the dialogs where the window manager
 // keeps them in front of it all the same (not under kwin, which then leaves
 // its panels over the backdrop).

@@ -16,7 +16,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcTrace)
 void traceWindowSystem();
 
 // The trace lines the desktop tests read: an interface, made here and only
-// here. The Python driver keeps its patterns of them in tests/desktop/trace.py
+// here. The Python driver keeps its patterns of them in tests/desktop/tracelines.py
 // (read by test_pass.py, test_access.py, test_random.py, test_package_start.py
 // and plim.py); change the wording in both places or in neither.
 namespace trace {
@@ -38,7 +38,7 @@ inline void boxClosed(const QString& title)
 }
 
 // `x: client message to 0x1a00007`: the line the X trace (traceWindowSystem()
-// in platform.cpp, which writes it with this format) logs as a client message
+// in core/x11/windowsystem.cpp, which writes it with this format) logs as a client message
 // reaches one of our windows. The driver sends one after its input and waits
 // for this line: proof that the program has handled everything before it
 // (plim.py, Plim.handled).

@@ -103,6 +103,7 @@ struct ScreenDef {
     bool centred = true;
     bool maximised = false;
     bool taskbar = true;
+    bool behind = false; // stays behind the program's other windows, even while it is active
     PictureKey icon = {};
     Colour back = role(Role::ButtonFace);
     PictureKey picture = {};

@@ -33,13 +33,18 @@ void Placement::show(QWidget& window, QScreen* monitor)
         window.show();
         return;
     }
-    const How how = monitor ? place(window, *monitor) : How::AsItIs;
+    // What the window manager is told is decided anew before every map, by
+    // the rules of the one running then (another may have taken over).
+    const ws::WindowManagerRules& wm = ws::windowManagerRules();
+    if (m_rule.behind)
+        keepBelow(window, !wm.keepBelowGoesUnderPanels);
+    const How how = monitor ? place(window, *monitor, wm) : How::AsItIs;
     // A window manager drops the state of a window it no longer manages, so a
     // window without a taskbar button says so again before every map.
     if (!m_rule.taskbar)
         ws::keepOffTaskbar(window);
     if (m_rule.titled)
-        ws::keepAboveTheProgram(window);
+        ws::tellModal(window, wm.groupDialogsAboveOnlyWhenModal);
     switch (how) {
     case How::Centred:
         ws::showCentred(window);
@@ -56,7 +61,7 @@ void Placement::show(QWidget& window, QScreen* monitor)
 
 // Where a window is about to be mapped: filling its monitor, back where it
 // was when that is on it, or else centred on it; says how it is to be shown.
-Placement::How Placement::place(QWidget& window, QScreen& monitor)
+Placement::How Placement::place(QWidget& window, QScreen& monitor, const ws::WindowManagerRules& wm)
 {
     // The window's own monitor, which a maximised or full-screen state fills:
     // Qt 6.8 no longer takes it from a position set before the first show.
@@ -67,7 +72,7 @@ Placement::How Placement::place(QWidget& window, QScreen& monitor)
         // them on some). A tiling window manager draws nothing but a
         // full-screen window's own transients over it, so there the window
         // is instead a floating one as large as the monitor.
-        if (ws::tiling()) {
+        if (wm.tiles) {
             window.setFixedSize(monitor.geometry().size());
             window.setGeometry(monitor.geometry());
             return How::AsItIs;
@@ -82,7 +87,7 @@ Placement::How Placement::place(QWidget& window, QScreen& monitor)
     // dialog, and a window of fixed size is one: there every window is fixed
     // at its size, so that it floats where it is placed. Elsewhere windows
     // keep the frames the user can drag.
-    if (ws::tiling())
+    if (wm.tiles)
         window.setFixedSize(window.size());
     if (!m_rule.centred)
         return How::AsItIs;
@@ -95,6 +100,26 @@ Placement::How Placement::place(QWidget& window, QScreen& monitor)
     r.moveCenter(monitor.geometry().center()); // the whole monitor, panels included
     window.setGeometry(r);                     // the client area; showCentred() centres the frame
     return m_rule.titled ? How::Centred : How::AsItIs;
+}
+
+// A window behind the others keeps below (_NET_WM_STATE_BELOW): it stays
+// behind the program's dialogs even when a click has made it active itself,
+// and so never buries one the program does not hand the focus to. Where the
+// window manager puts such a window under its panels, it does not, and the
+// dialogs keep in front of it as modal ones (tellModal).
+void Placement::keepBelow(QWidget& window, bool below)
+{
+    if (window.windowFlags().testFlag(Qt::WindowStaysOnBottomHint) == below)
+        return;
+    QWindow* handle = window.windowHandle();
+    if (!handle) {
+        window.setWindowFlag(Qt::WindowStaysOnBottomHint, below);
+        return;
+    }
+    // A window made already keeps its native window: QWidget::setWindowFlags()
+    // would make it anew. Qt writes the state from its window's flags as it maps it.
+    window.overrideWindowFlags(window.windowFlags().setFlag(Qt::WindowStaysOnBottomHint, below));
+    handle->setFlags(window.windowFlags());
 }
 
 void Placement::hide(QWidget& window)
@@ -113,8 +138,6 @@ void Placement::forget()
 }
 
 // ---------------------------------------------------------------- start-up
-
-bool keepBelowBehindDialogs() { return ws::keepBelowBehindDialogs(); }
 
 void noBusAutolaunch()
 {

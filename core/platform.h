@@ -10,6 +10,10 @@
 class QScreen;
 class QWidget;
 
+namespace vp::ws {
+struct WindowManagerRules;
+}
+
 namespace vp {
 
 // The monitor a window is on: the one that holds the middle of its frame, or
@@ -24,6 +28,7 @@ public:
         bool centred = true; // centred on its monitor, frame included
         bool titled = true;  // has a title bar, a frame drawn by the window manager
         bool taskbar = true; // has a button on the taskbar
+        bool behind = false; // stays behind the program's other windows, even while it is active
     };
     explicit Placement(Rule rule) : m_rule(rule) {}
 
@@ -40,28 +45,13 @@ public:
 
 private:
     enum class How : std::uint8_t { AsItIs, Centred, BackWhereItWas };
-    How place(QWidget& window, QScreen& monitor);
+    How place(QWidget& window, QScreen& monitor, const ws::WindowManagerRules& wm);
+    static void keepBelow(QWidget& window, bool below);
 
     Rule m_rule;
     QRect m_shownAt;                       // where the window was, frame included, when it was last hidden
     std::optional<QPoint> m_frameOnServer; // its frame's corner then, in the X server's pixels
 };
-
-// The backdrop behind the dialogs and the dialogs in front of it. A
-// full-screen window that keeps below (_NET_WM_STATE_BELOW) stays behind the
-// dialogs even when a click has made it active itself. kwin, though, puts
-// such a window under its panels before it asks whether it is full screen
-// (Window::belongsToLayer), and keeps a dialog that Qt makes transient for
-// the program's group above the program's other windows only when it is
-// modal (shouldKeepTransientAbove). There the backdrop does not keep below,
-// so that kwin lifts it over its panels while a dialog of the program is
-// active, and the dialogs say to the window manager that they are modal (Qt
-// blocks no input for that, and other programs' windows still go over them).
-//
-// Whether the backdrop may keep below the dialogs where the window manager
-// keeps them in front of it all the same (not under kwin, which then leaves
-// its panels over the backdrop).
-bool keepBelowBehindDialogs();
 
 // Where no platform was chosen and an X server is there too, prefer it over a
 // Wayland compositor: centring windows and handing the focus back need it.

@@ -230,7 +230,6 @@ void Screen::build()
     w->setWindowTitle(QString::fromUtf8(m_def.title.data(), static_cast<qsizetype>(m_def.title.size())));
     if (!m_def.icon.none())
         w->setWindowIcon(pictures.icon(m_def.icon));
-    windowBuilt(*w);
 
     // Placed on its monitor when it is shown (Placement).
     w->resize(toPixels(m_def.clientWidth), toPixels(m_def.clientHeight));

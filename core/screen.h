@@ -173,10 +173,6 @@ protected:
             m_bindings.push_back({on.control, on.index, on.event, [self, h = on.handler] { (self->*h)(); }});
     }
 
-    // Lets a screen ask the window system for something its definition
-    // cannot say, before the window is first shown.
-    virtual void windowBuilt(QWidget& window) { (void)window; }
-
     Runtime& runtime;
 
 private:
@@ -205,7 +201,8 @@ private:
     std::vector<ControlRefBase*> m_refs; // what the behaviour holds, resolved at every build
     std::vector<Control*> m_tabOrder;    // gathered once per build
     bool m_placed = false;
-    Placement m_placement{{m_def.maximised, m_def.centred, m_def.border == Border::Sizable, m_def.taskbar}};
+    Placement m_placement{
+        {m_def.maximised, m_def.centred, m_def.border == Border::Sizable, m_def.taskbar, m_def.behind}};
 
     friend class Runtime;
     friend class ControlRefBase;

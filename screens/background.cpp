@@ -1,5 +1,5 @@
 // Backdrop: a borderless, maximised blue window with the gradient picture in
-// its top-left corner. It has no controls.
+// its top-left corner, behind the dialogs. It has no controls.
 #include "screens.h"
 
 namespace vp {
@@ -14,6 +14,7 @@ const ScreenDef& BackgroundDef()
         .clientHeight = 3195.0F,
         .maximised = true,
         .taskbar = false,
+        .behind = true,
         .icon = PictureId::None,
         .back = rgb(0, 0, 255),
         .picture = PictureId::BackdropGradient,

@@ -1,6 +1,5 @@
 #include "startup/background.h"
 
-#include "core/platform.h"
 #include "screens/screens.h"
 
 namespace vp {
@@ -23,16 +22,6 @@ bool focusIfShown(Screen& dialog)
 }
 
 } // namespace
-
-// The backdrop stays below the dialogs even while it has the focus: a click on
-// it can then never bury a dialog that the indicator does not name (on the
-// second pass the indicator names the hidden completion dialog). Under kwin
-// the dialogs keep it so (keepBelowBehindDialogs()).
-void Background::windowBuilt(QWidget& window)
-{
-    if (keepBelowBehindDialogs())
-        window.setWindowFlag(Qt::WindowStaysOnBottomHint);
-}
 
 void Background::Form_Activate()
 {

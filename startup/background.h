@@ -12,9 +12,6 @@ public:
 
     void Form_Activate();
 
-protected:
-    void windowBuilt(QWidget& window) override;
-
 private:
     Program& program;
 };

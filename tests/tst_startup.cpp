@@ -2,9 +2,12 @@
 // virtual time.
 #include "fixture.h"
 
+#include "core/x11/wmrules.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QWindow>
 
 using namespace vp;
 using namespace vp::test;
@@ -191,6 +194,53 @@ private slots:
         h->setup.runtime().windowActivatedByUser(&bg);
         QCOMPARE(h->active(), QStringLiteral("Inst"));
         QCOMPARE(h->visible(), QStringList({"Background", "Inst"}));
+    }
+
+    // The backdrop keeps below the dialogs on every showing, the window it
+    // was first made with kept (a window made anew would lose its place with
+    // the window manager); no dialog and not the crash screen keeps below.
+    void theBackdropStaysBehindTheDialogs()
+    {
+        h->advance(2000);
+        Background& bg = h->setup.Background();
+        const auto below = [](Screen& s) {
+            return s.window()->windowFlags().testFlag(Qt::WindowStaysOnBottomHint) &&
+                   s.window()->windowHandle()->flags().testFlag(Qt::WindowStaysOnBottomHint);
+        };
+        h->act([&] {
+            h->setup.Start().Hide();
+            bg.Show();
+            h->setup.Form1().Show();
+        });
+        QVERIFY(below(bg));
+        QVERIFY(!below(h->setup.Form1()));
+        const WId first = bg.window()->winId();
+        h->act([&] { bg.Hide(); });
+        h->act([&] { bg.Show(); });
+        QVERIFY(below(bg));
+        QCOMPARE(bg.window()->winId(), first);
+        h->act([&] {
+            h->setup.Form1().Hide();
+            bg.Hide();
+            h->setup.Rst().Show();
+        });
+        QVERIFY(!below(h->setup.Rst()));
+    }
+
+    // The window managers' rules by the names their check windows give, to
+    // the letter; any other name has none.
+    void windowManagersRules()
+    {
+        QVERIFY(ws::rulesFor("KWin").keepBelowGoesUnderPanels);
+        QVERIFY(ws::rulesFor("KWin").groupDialogsAboveOnlyWhenModal);
+        QVERIFY(!ws::rulesFor("KWin").tiles);
+        QVERIFY(ws::rulesFor("wlroots wm").tiles);
+        QVERIFY(ws::rulesFor("i3").tiles);
+        QVERIFY(!ws::rulesFor("i3").keepBelowGoesUnderPanels);
+        for (const char* other : {"", "kwin", "KWin ", "Openbox", "GNOME Shell", "i3 "}) {
+            const auto& r = ws::rulesFor(other);
+            QVERIFY2(!r.tiles && !r.keepBelowGoesUnderPanels && !r.groupDialogsAboveOnlyWhenModal, other);
+        }
     }
 
     void closingTheLastWindowEndsTheProgram()

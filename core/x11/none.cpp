@@ -15,13 +15,11 @@ namespace vp::ws {
 
 bool displayReachable(const char*) { return true; }
 
-bool tiling() { return false; }
+const WindowManagerRules& windowManagerRules() { return rulesFor({}); }
 
 void keepOffTaskbar(QWidget&) {}
 
-bool keepBelowBehindDialogs() { return true; }
-
-void keepAboveTheProgram(QWidget&) {}
+void tellModal(QWidget&, bool) {}
 
 QRect frameGeometry(const QWidget& window) { return window.frameGeometry(); }
 

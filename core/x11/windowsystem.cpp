@@ -73,8 +73,7 @@ namespace {
 // soon as another one takes over (it names another check window on the
 // root) or it says anew what it supports.
 struct WindowManager {
-    std::optional<QByteArray> name; // as its check window gives it
-    std::optional<bool> tiling;
+    const WindowManagerRules* rules = nullptr; // its row of the table, once its name is read
     std::optional<std::vector<xcb_atom_t>> supported;
     std::optional<QMargins> frame;       // around a window with a title bar, in the server's pixels
     bool framesUnknownBeforeMap = false; // asked before the first map, it tells no frame (mutter 48)
@@ -112,27 +111,40 @@ bool supported(xcb_connection_t* c, xcb_atom_t wanted)
 
 xcb_window_t idOf(const QWidget& window) { return static_cast<xcb_window_t>(window.winId()); }
 
-// The name the window manager's check window gives (_NET_SUPPORTING_WM_CHECK).
-const QByteArray& windowManagerName(xcb_connection_t* c)
+// The window manager's row of the table, by the name its check window gives
+// (_NET_SUPPORTING_WM_CHECK).
+const WindowManagerRules& rulesOf(xcb_connection_t* c)
 {
     auto& wm = windowManager();
-    if (!wm.name) {
+    if (!wm.rules) {
         const xcb_window_t check = x11::window(c, x11::rootOf(c), atom(Atom::NetSupportingWmCheck));
-        wm.name = check == XCB_WINDOW_NONE ? QByteArray() : x11::bytes(c, check, atom(Atom::NetWmName));
+        const QByteArray name = check == XCB_WINDOW_NONE ? QByteArray() : x11::bytes(c, check, atom(Atom::NetWmName));
+        wm.rules = &rulesFor(std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
+        qCDebug(lcTrace, "x: window manager \"%s\": %s", name.constData(),
+                wm.rules->name.empty() ? "no rules of its own" : "rules of its own");
     }
-    return *wm.name;
+    return *wm.rules;
 }
 
-// Adds states to a window's _NET_WM_STATE. Only while the window is unmapped
-// may a client write its own state; the atoms already there (Qt's, or ours
-// from an earlier showing) stay.
-void addStates(xcb_connection_t* c, QWidget& window, std::initializer_list<xcb_atom_t> added)
+// Sets or clears states of a window's _NET_WM_STATE. Only while the window
+// is unmapped may a client write its own state; the other atoms there (Qt's,
+// or ours from an earlier showing) stay.
+void setStates(xcb_connection_t* c, QWidget& window, std::initializer_list<xcb_atom_t> changed, bool on)
 {
     const xcb_window_t id = idOf(window);
-    auto state = x11::atoms(c, id, atom(Atom::NetWmState));
-    for (const xcb_atom_t a : added)
-        if (a != XCB_ATOM_NONE && std::find(state.begin(), state.end(), a) == state.end())
+    const auto before = x11::atoms(c, id, atom(Atom::NetWmState));
+    auto state = before;
+    for (const xcb_atom_t a : changed) {
+        if (a == XCB_ATOM_NONE)
+            continue;
+        const bool there = std::find(state.begin(), state.end(), a) != state.end();
+        if (on && !there)
             state.push_back(a);
+        else if (!on && there)
+            state.erase(std::remove(state.begin(), state.end(), a), state.end());
+    }
+    if (state == before)
+        return;
     x11::setAtoms(c, id, atom(Atom::NetWmState), state);
     xcb_flush(c);
 }
@@ -242,35 +254,22 @@ QMargins inWindowPixels(const QMargins& frame, const QWidget& window) { return f
 
 bool displayReachable(const char* display) { return x11::Watch::connectAhead(display); }
 
-bool tiling()
+const WindowManagerRules& windowManagerRules()
 {
     xcb_connection_t* c = x11::qtConnection();
-    if (!c)
-        return false;
-    auto& wm = windowManager();
-    if (!wm.tiling) {
-        const QByteArray name = windowManagerName(c);
-        wm.tiling = name == "wlroots wm" || name == "i3";
-    }
-    return *wm.tiling;
+    return c ? rulesOf(c) : rulesFor({});
 }
 
 void keepOffTaskbar(QWidget& window)
 {
     if (xcb_connection_t* c = x11::qtConnection())
-        addStates(c, window, {atom(Atom::NetWmStateSkipTaskbar), atom(Atom::NetWmStateSkipPager)});
+        setStates(c, window, {atom(Atom::NetWmStateSkipTaskbar), atom(Atom::NetWmStateSkipPager)}, true);
 }
 
-bool keepBelowBehindDialogs()
+void tellModal(QWidget& window, bool modal)
 {
-    xcb_connection_t* c = x11::qtConnection();
-    return !c || windowManagerName(c) != "KWin";
-}
-
-void keepAboveTheProgram(QWidget& dialog)
-{
-    if (xcb_connection_t* c = x11::qtConnection(); c && windowManagerName(c) == "KWin")
-        addStates(c, dialog, {atom(Atom::NetWmStateModal)});
+    if (xcb_connection_t* c = x11::qtConnection())
+        setStates(c, window, {atom(Atom::NetWmStateModal)}, modal);
 }
 
 QRect frameGeometry(const QWidget& window)

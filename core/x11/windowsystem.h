@@ -3,6 +3,8 @@
 // built without xcb, core/x11/none.cpp, chosen by the build, leaves it to Qt.
 #pragma once
 
+#include "core/x11/wmrules.h"
+
 #include <QPoint>
 #include <QRect>
 #include <optional>
@@ -16,28 +18,18 @@ namespace vp::ws {
 // it opens stays, for the program's watch of the window manager.
 bool displayReachable(const char* display);
 
-// A tiling window manager (sway, i3) tiles every window that it does not take
-// for a dialog; a window of fixed size is one. Known by the name its check
-// window gives (sway's Xwayland: "wlroots wm"), and asked again once another
-// window manager has taken over.
-bool tiling();
+// The rules of the window manager the program runs under (core/x11/wmrules.h):
+// chosen by the name its check window gives, and chosen again once another
+// window manager has taken over. Without X11, the row for every other.
+const WindowManagerRules& windowManagerRules();
 
 // Keeps a window's button off the taskbar (on X11; elsewhere nothing).
 void keepOffTaskbar(QWidget& window);
 
-// The backdrop behind the dialogs and the dialogs in front of it. A
-// full-screen window that keeps below (_NET_WM_STATE_BELOW) stays behind the
-// dialogs even when a click has made it active itself. kwin, though, puts
-// such a window under its panels before it asks whether it is full screen
-// (Window::belongsToLayer), and keeps a dialog that Qt makes transient for
-// the program's group above the program's other windows only when it is
-// modal (shouldKeepTransientAbove). There the backdrop does not keep below,
-// so that kwin lifts it over its panels while a dialog of the program is
-// active, and the dialogs say to the window manager that they are modal (Qt
-// blocks no input for that, and other programs' windows still go over them).
-bool keepBelowBehindDialogs();
-// Before every map of a window with a title bar, as keepOffTaskbar().
-void keepAboveTheProgram(QWidget& dialog);
+// Says to the window manager whether a window with a title bar is modal
+// (_NET_WM_STATE_MODAL). Qt blocks no input for that, and other programs'
+// windows still go over it. Before every map, as keepOffTaskbar().
+void tellModal(QWidget& window, bool modal);
 
 // Where a window is, frame included, as the window manager says it framed it
 // (Qt may not have heard of the frame yet and then gives the client area).

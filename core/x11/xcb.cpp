@@ -49,10 +49,11 @@ xcb_atom_t atom(Atom a)
         xcb_connection_t* c = qtConnection();
         if (!c)
             return XCB_ATOM_NONE;
-        table = internAtoms(c, {"WM_STATE", "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
-                                "_NET_SUPPORTING_WM_CHECK", "_NET_SUPPORTED", "_NET_WM_NAME", "_NET_FRAME_EXTENTS",
-                                "_NET_REQUEST_FRAME_EXTENTS", "_NET_WM_STATE_MODAL"});
-        static_assert(static_cast<int>(Atom::Count) == 10, "one name for every atom of the table");
+        table = internAtoms(c, {
+#define VP_X11_ATOM_NAME(id, name) name,
+                                   VP_X11_ATOMS(VP_X11_ATOM_NAME)
+#undef VP_X11_ATOM_NAME
+                               });
     }
     return table[static_cast<std::size_t>(a)];
 }

@@ -38,20 +38,25 @@ void roundTrip(xcb_connection_t* c);
 // Atoms by name, all asked for at once and answered in one round trip.
 std::vector<xcb_atom_t> internAtoms(xcb_connection_t* c, std::initializer_list<const char*> names);
 
-// The atoms the program itself uses, interned on the first use (atoms live
-// as long as the X server, whichever connection asked).
+// The atoms the program itself uses, each named once here: the enum and the
+// names are made from this one list. Interned on the first use, all at once
+// (atoms live as long as the X server, whichever connection asked).
+#define VP_X11_ATOMS(X)                                                                                                \
+    X(WmState, "WM_STATE")                                                                                             \
+    X(NetWmState, "_NET_WM_STATE")                                                                                     \
+    X(NetWmStateSkipTaskbar, "_NET_WM_STATE_SKIP_TASKBAR")                                                             \
+    X(NetWmStateSkipPager, "_NET_WM_STATE_SKIP_PAGER")                                                                 \
+    X(NetWmStateModal, "_NET_WM_STATE_MODAL")                                                                          \
+    X(NetSupportingWmCheck, "_NET_SUPPORTING_WM_CHECK")                                                                \
+    X(NetSupported, "_NET_SUPPORTED")                                                                                  \
+    X(NetWmName, "_NET_WM_NAME")                                                                                       \
+    X(NetFrameExtents, "_NET_FRAME_EXTENTS")                                                                           \
+    X(NetRequestFrameExtents, "_NET_REQUEST_FRAME_EXTENTS")
+
 enum class Atom : std::uint8_t {
-    WmState,
-    NetWmState,
-    NetWmStateSkipTaskbar,
-    NetWmStateSkipPager,
-    NetSupportingWmCheck,
-    NetSupported,
-    NetWmName,
-    NetFrameExtents,
-    NetRequestFrameExtents,
-    NetWmStateModal,
-    Count
+#define VP_X11_ATOM_ENUM(id, name) id,
+    VP_X11_ATOMS(VP_X11_ATOM_ENUM)
+#undef VP_X11_ATOM_ENUM
 };
 xcb_atom_t atom(Atom a);
 

@@ -125,7 +125,9 @@ class Session:
         self.env = {**keep, "HOME": str(home), "XDG_RUNTIME_DIR": str(runtime),
                     "XDG_CONFIG_HOME": str(self.dir / "config"), "XDG_CACHE_HOME": str(self.dir / "cache"),
                     "LC_ALL": "C.UTF-8", "DBUS_SESSION_BUS_ADDRESS": "disabled:"}
-        # The monitors promised to what runs here, which fails rather than skips without them.
+        # The desktop by its name here, and the monitors promised to what runs
+        # here, which fails rather than skips without them.
+        self.env["VP_TEST_DESKTOP"] = self.wm
         self.env.pop("VP_TEST_MONITORS", None)
         if self.monitors:
             self.env["VP_TEST_MONITORS"] = ",".join(f"{m.w}x{m.h}+{m.x}+{m.y}" for m in self.monitors)

@@ -49,6 +49,8 @@ if [ "$with_tests" = 1 ]; then
     # the desktops most people run: GNOME's mutter, KDE's kwin (with its breeze
     # title bars), Xfce's xfwm4 (with xfconfd), sway; Xwayland and session buses
     mutter kwin-x11 kwin-wayland breeze xfwm4 xfconf sway xwayland dbus-daemon dbus-x11
+    # the panels of Xfce and of GNOME Flashback, each with its window manager
+    xfce4-panel gnome-panel
     # the real shells of GNOME and KDE, with their own panels: GNOME Shell
     # (its top bar, overview and window list) and Plasma (plasmashell's panel
     # with its task manager)

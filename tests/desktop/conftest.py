@@ -2,8 +2,10 @@
 
 Each test module is one journey of a user: its steps are test functions that
 run in order on one desktop with one program. When a step fails, the screen
-is saved as STEP.failure.png beside the program's trace (program.log), and the
-steps after it are skipped: they would only report the same fault again.
+is saved as STEP.failure.png beside the program's trace (program.log). Where
+only checks that look failed in it (look.also: a picture, a size, a panel, the
+window list), the journey goes on; where the step itself failed, the program
+is not where the next steps begin, and they are skipped, saying after which.
 """
 
 from __future__ import annotations
@@ -13,6 +15,7 @@ from pathlib import Path
 
 import pytest
 
+import look
 from plim import Plim, load_layout
 from x11 import Rect
 from xsession import Session, parse_monitors
@@ -96,8 +99,20 @@ _failed: dict[str, str] = {}
 def pytest_runtest_makereport(item, call):
     outcome = yield
     rep = outcome.get_result()
-    if rep.when == "call" and rep.failed:
+    if rep.when == "setup":
+        look.findings.clear()
+    if rep.when != "call":
+        return
+    if rep.failed:  # the step itself: the program is not where the next ones begin
         _failed.setdefault(item.module.__name__, item.name)
+    if look.findings:
+        found = "\n".join(look.findings)
+        look.findings.clear()
+        if rep.passed:
+            rep.outcome, rep.longrepr = "failed", f"checks that looked found (the journey goes on):\n{found}"
+        else:
+            rep.sections.append(("checks that looked", found))
+    if rep.failed:
         session = item.funcargs.get("session")
         if session is not None and session.desk is not None:
             shot = Path(item.funcargs["outdir"]) / (re.sub(r"\W+", "-", item.name) + ".failure.png")

@@ -3,8 +3,9 @@ GNOME's mutter (on Xvfb, or as its Wayland session with Xwayland), GNOME
 Shell itself (its Wayland session, with its top bar), KDE's kwin (on Xvfb,
 with breeze title bars, or as Plasma's Wayland session with Xwayland), KDE
 Plasma (kwin with plasmashell's panel and task manager), Xfce's xfwm4 (its
-compositor on) and the tiling sway (headless, Xwayland). Each of them gets a
-session bus of its own.
+compositor on), Xfce with its own panels (xfwm4 and xfce4-panel), GNOME
+Flashback's panels (metacity and gnome-panel) and the tiling sway (headless,
+Xwayland). Each of them gets a session bus of its own.
 """
 
 from __future__ import annotations
@@ -26,13 +27,54 @@ X_DESKTOPS: dict[str, tuple[list[str], bool]] = {
     "kwin": (["kwin_x11", "--replace"], True),
     "plasma": (["kwin_x11", "--replace"], True),
     "xfwm4": (["xfwm4", "--replace", "--sm-client-disable"], True),
+    "xfce": (["xfwm4", "--replace", "--sm-client-disable"], True),
+    "gnome-flashback": (["metacity", "--replace", "--sm-disable", "--compositor=none"], True),
 }
 
 
-# The edge where a real shell draws its panel: GNOME Shell 43's top bar,
-# Plasma 5.27's default panel. How high it is, the shell's strut tells
-# (_NET_WORKAREA): 32 pixels of GNOME's bar, 40 of Plasma's here.
-SHELL_PANELS = {"gnome-shell": "top", "plasma": "bottom"}
+# The edges where a real shell draws its panels: GNOME Shell's top bar,
+# Plasma's default panel, Xfce's top panel (its dock at the bottom hides when
+# a window comes near, and leaves the work area whole), GNOME Flashback's top
+# and bottom panels. How high they are, the shell's struts tell
+# (_NET_WORKAREA): 32 pixels of GNOME's bar, 40 or 44 of Plasma's, 27 of
+# Xfce's, 24 each of GNOME Flashback's here.
+SHELL_PANELS = {"gnome-shell": ("top",), "plasma": ("bottom",), "xfce": ("top",),
+                "gnome-flashback": ("top", "bottom")}
+
+
+def wait_work_area(session, edges: tuple[str, ...], log: str, seconds: float = 90) -> None:
+    """Until the shell's panels have taken their room off the work area at
+    each of their edges."""
+    w, h = session.size
+
+    def up():
+        v = session.desk.ids(session.desk.root.id, "_NET_WORKAREA")
+        if len(v) < 4:
+            return False
+        room = {"top": v[1], "bottom": h - v[1] - v[3], "left": v[0], "right": w - v[0] - v[2]}
+        return all(room[e] > 0 for e in edges)
+    end = time.monotonic() + seconds
+    while not up():
+        if time.monotonic() > end:
+            raise TimeoutError(f"no panel along {' and '.join(edges)} within {seconds:.0f} s (see {log})")
+        time.sleep(0.2)
+
+
+def start_xfce_panel(session) -> None:
+    """Xfce's panels as a fresh home gets them: the default layout that
+    xfce4-panel would otherwise ask about in a dialog on its first start."""
+    conf = Path(session.env["XDG_CONFIG_HOME"]) / "xfce4/xfconf/xfce-perchannel-xml"
+    conf.mkdir(parents=True, exist_ok=True)
+    shutil.copy("/etc/xdg/xfce4/panel/default.xml", conf / "xfce4-panel.xml")
+    session._spawn(["xfce4-panel", "--disable-wm-check"], "xfce4-panel.log")
+    wait_work_area(session, SHELL_PANELS["xfce"], "xfce4-panel.log")
+
+
+def start_gnome_panel(session) -> None:
+    """GNOME Flashback's panels in their default layout: a menu bar, a
+    clock and a tray at the top, the window list at the bottom."""
+    session._spawn(["gnome-panel", "--replace"], "gnome-panel.log")
+    wait_work_area(session, SHELL_PANELS["gnome-flashback"], "gnome-panel.log")
 
 
 def start_plasma_shell(session) -> None:
@@ -49,20 +91,11 @@ def start_plasma_shell(session) -> None:
     shutil.copy("/usr/share/plasma/plasmoids/org.kde.plasma.clipboard/metadata.json", applet)
     (applet / "contents/ui/main.qml").write_text("import QtQuick 2.15\nItem {}\n")
     session._spawn(["plasmashell", "--no-respawn"], "plasmashell.log")
-    h = session.size[1]
-
-    def panel_up():
-        v = session.desk.ids(session.desk.root.id, "_NET_WORKAREA")
-        return len(v) >= 4 and v[1] == 0 and v[3] < h
-    end = time.monotonic() + 90
-    while not panel_up():
-        if time.monotonic() > end:
-            raise TimeoutError("no Plasma panel within 90 s (see plasmashell.log)")
-        time.sleep(0.2)
+    wait_work_area(session, SHELL_PANELS["plasma"], "plasmashell.log")
 
 
 # Shells that come up on the session's X server once its window manager is.
-X_SHELLS = {"plasma": start_plasma_shell}
+X_SHELLS = {"plasma": start_plasma_shell, "xfce": start_xfce_panel, "gnome-flashback": start_gnome_panel}
 
 
 def _wait_env(path: Path, seconds: float = 30) -> dict[str, str]:

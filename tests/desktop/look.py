@@ -33,6 +33,23 @@ def has_size(p: Plim, w: int, size: tuple[int, int]) -> None:
     assert (c.w, c.h) == tuple(size), f"client area is {c.w}x{c.h}, not {size[0]}x{size[1]}"
 
 
+# ---- checks that only look
+
+# What the checks given to also() found in the step that runs now.
+findings: list[str] = []
+
+
+def also(check, *args, **kwargs) -> None:
+    """A check that only looks (it gives no input and waits for nothing the
+    steps after it need): where it fails, its step fails at its end with what
+    it found, and the journey goes on, so that one wrong look does not hide
+    the next fault (conftest.py)."""
+    try:
+        check(*args, **kwargs)
+    except AssertionError as e:
+        findings.append(f"{check.__name__}: {e}")
+
+
 def borderless(p: Plim, w: int, timeout: float = 3.0) -> None:
     """No frame around the client once the window manager has taken the
     window on: while it does, kwin's frame of a window that has none is a
@@ -129,17 +146,23 @@ def region(p: Plim, w: int, r: Rect) -> Picture:
 
 def settle(p: Plim, w: int, r: Rect, timeout: float = 3.0, own: bool = False) -> Picture:
     """The region once two looks a moment apart agree (the program has drawn).
-    A window not viewable yet is looked at again until the time is up. With
-    own, what the window itself has drawn, not what the screen shows."""
+    A window not viewable yet is looked at again until the time is up; a
+    region that never settles within it fails, saying how much still changed.
+    With own, what the window itself has drawn, not what the screen shows."""
     end = time.monotonic() + timeout
 
     def look():
         return p.desk.grab_own(w, r) if own else region(p, w, r)
     last = wait_until(look, timeout)
+    assert last, f"\"{p.desk.title(w)}\" was not viewable within {timeout} s"
+    changed = -1
     while time.monotonic() < end:
         time.sleep(0.15)
         now = wait_until(look, max(end - time.monotonic(), 0.0))
-        if now.differing(last) == 0:
+        assert now, f"\"{p.desk.title(w)}\" went from the screen while it was looked at"
+        changed = now.differing(last)
+        if changed == 0:
             return now
         last = now
-    return last
+    raise AssertionError(f"{r} of \"{p.desk.title(w)}\" did not settle within {timeout} s: "
+                         f"{changed} pixels changed between the last two looks")

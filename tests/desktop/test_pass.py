@@ -34,11 +34,15 @@ SIZES = {"splash": (323, 241), "prompt": (294, 122), "wizard": (459, 244), "inst
 # transient for it is focused, and a dialog transient for the program's group
 # is not (stack.c, get_standalone_layer); xfwm4 (Xfce's) puts a full-screen
 # window back in its layer below the docks whenever the focus leaves it
-# (focus.c, clientUpdateFocus: clientAdjustFullscreenLayer (c2, FALSE)).
+# (focus.c, clientUpdateFocus: clientAdjustFullscreenLayer (c2, FALSE));
+# openbox keeps a full-screen window in its full-screen layer only "while you
+# or your children are focused" (client.c, calc_layer), and the program's
+# dialogs are not the backdrop's children, so its docks, in the layer above
+# the normal one, stay over the backdrop.
 # There the panel shows over the backdrop while a dialog is in front of it;
 # over the crash screen, active itself, it never does. Elsewhere the backdrop
 # covers the panel.
-PANEL_OVER_INACTIVE_FULL_SCREEN = {"gnome-flashback", "metacity", "xfce", "xfwm4"}
+PANEL_OVER_INACTIVE_FULL_SCREEN = {"gnome-flashback", "metacity", "openbox", "xfce", "xfwm4"}
 # Desktops without a taskbar or a window list of any kind: sway.
 NO_TASKBAR = {"sway"}
 # The folder icon of the installation is drawn in six colours, its background

@@ -38,7 +38,7 @@ inline void boxClosed(const QString& title)
 }
 
 // `x: client message to 0x1a00007`: the line the X trace (traceWindowSystem()
-// in core/x11/windowsystem.cpp, which writes it with this format) logs as a client message
+// in core/x11/xtrace.cpp, which writes it with this format) logs as a client message
 // reaches one of our windows. The driver sends one after its input and waits
 // for this line: proof that the program has handled everything before it
 // (plim.py, Plim.handled).

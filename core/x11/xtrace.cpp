@@ -53,4 +53,3 @@ void traceWindowSystem()
 }
 
 } // namespace vp
-

@@ -10,6 +10,7 @@
 #include "values.h"
 #include "widgets.h"
 #include "window.h"
+#include "x11/windowsystem.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -339,7 +340,9 @@ void Screen::SetFocus()
         throw RuntimeError(std::string(m_def.name) + ": the focus can only go to a visible screen");
     qCDebug(lcTrace) << "runtime: set focus" << name();
     m_window->raise();
-    m_window->activateWindow();
+    // A hand-over, often from a Form_Activate while the window manager has just
+    // made another window active: asked with the server's time of now.
+    ws::activate(*m_window);
     runtime.requestActive(this);
 }
 

@@ -21,6 +21,8 @@ void keepOffTaskbar(QWidget&) {}
 
 void tellModal(QWidget&, bool) {}
 
+void activate(QWidget& window) { window.activateWindow(); }
+
 QRect frameGeometry(const QWidget& window) { return window.frameGeometry(); }
 
 std::optional<QPoint> frameCornerOnServer(const QWidget&) { return std::nullopt; }

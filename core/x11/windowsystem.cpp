@@ -8,6 +8,7 @@
 #include <QMargins>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <chrono>
 
@@ -220,6 +221,60 @@ void tellModal(QWidget& window, bool modal)
 {
     if (xcb_connection_t* c = x11::qtConnection())
         setStates(c, window, {atom(Atom::NetWmStateModal)}, modal);
+}
+
+namespace {
+
+// The X server's time now (ICCCM 2.1): a property of the window appended
+// with nothing, whose PropertyNotify carries the time. None where the watch
+// is missing or the event does not come within its deadline.
+std::optional<xcb_timestamp_t> serverTimeNow(xcb_connection_t* c, xcb_window_t id)
+{
+    xcb_timestamp_t now = XCB_CURRENT_TIME;
+    const xcb_atom_t marker = atom(Atom::VpServerTime);
+    x11::Watch::Selection changes(id, XCB_EVENT_MASK_PROPERTY_CHANGE, [&](const xcb_generic_event_t& e) {
+        if ((e.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+            return;
+        const auto& p = reinterpret_cast<const xcb_property_notify_event_t&>(e);
+        if (p.atom == marker)
+            now = p.time;
+    });
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, id, marker, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(c);
+    if (!changes.waitFor(marker, 500ms, [&] { return now != XCB_CURRENT_TIME; }))
+        return std::nullopt;
+    return now;
+}
+
+} // namespace
+
+void activate(QWidget& window)
+{
+    xcb_connection_t* c = x11::qtConnection();
+    if (!c || !window.testAttribute(Qt::WA_WState_Created) || !window.isVisible() ||
+        !supported(c, atom(Atom::NetActiveWindow))) {
+        window.activateWindow();
+        return;
+    }
+    const xcb_window_t id = idOf(window);
+    const auto now = serverTimeNow(c, id);
+    if (!now) {
+        window.activateWindow();
+        return;
+    }
+    const QWindow* focus = QGuiApplication::focusWindow();
+    xcb_client_message_event_t e = {};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = id;
+    e.type = atom(Atom::NetActiveWindow);
+    e.data.data32[0] = 1; // a request of the program's own
+    e.data.data32[1] = *now;
+    e.data.data32[2] = focus ? static_cast<xcb_window_t>(focus->winId()) : xcb_window_t{XCB_WINDOW_NONE};
+    xcb_send_event(c, 0, x11::rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&e));
+    xcb_flush(c);
+    qCDebug(lcTrace, "x: 0x%x activation asked at %u", id, *now);
 }
 
 QRect frameGeometry(const QWidget& window)

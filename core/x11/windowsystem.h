@@ -31,6 +31,14 @@ void keepOffTaskbar(QWidget& window);
 // windows still go over it. Before every map, as keepOffTaskbar().
 void tellModal(QWidget& window, bool modal);
 
+// Asks the window manager to make a window that is on screen the active one,
+// as the program's own request: with the X server's time of the asking, which
+// Qt does not know (it sends the time of the last event it has read, and a
+// window manager refuses a request older than the last activation it made
+// itself or was asked for by a taskbar). Where there is no window manager
+// that takes such requests, as Qt does it.
+void activate(QWidget& window);
+
 // Where a window is, frame included, as the window manager says it framed it
 // (Qt may not have heard of the frame yet and then gives the client area).
 QRect frameGeometry(const QWidget& window);

@@ -51,7 +51,9 @@ std::vector<xcb_atom_t> internAtoms(xcb_connection_t* c, std::initializer_list<c
     X(NetSupported, "_NET_SUPPORTED")                                                                                  \
     X(NetWmName, "_NET_WM_NAME")                                                                                       \
     X(NetFrameExtents, "_NET_FRAME_EXTENTS")                                                                           \
-    X(NetRequestFrameExtents, "_NET_REQUEST_FRAME_EXTENTS")
+    X(NetRequestFrameExtents, "_NET_REQUEST_FRAME_EXTENTS")                                                            \
+    X(NetActiveWindow, "_NET_ACTIVE_WINDOW")                                                                           \
+    X(VpServerTime, "_VP_SERVER_TIME")
 
 enum class Atom : std::uint8_t {
 #define VP_X11_ATOM_ENUM(id, name) id,

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <unistd.h>
 
 using namespace vp;
 using namespace vp::test;
@@ -650,6 +651,72 @@ private slots:
             s.Form1().Show();
         });
         told("shown again");
+    }
+
+    // A hand-over right after a taskbar made the backdrop active is taken:
+    // the program asks with the server's time of the asking, not with that of
+    // the last event it read, which is older than the taskbar's request
+    // (mutter, metacity: "last_user_time is more recent; ignoring"). The
+    // program reads nothing in between, as on a loaded machine, where it
+    // reads its events late.
+    void aHandOverAfterATaskbarsActivationIsTaken()
+    {
+        Setup& s = h->setup;
+        VP_NEEDS(taskbar, SkipTaskbar, "this window manager keeps no taskbar, and takes no taskbar's requests");
+        s.launch();
+        h->advance(2000);
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.Start()); }, 5000));
+        QTest::mouseClick(s.Start().C("Command1").widget(), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return managed(s.Form1()) && isActive(s.Form1()); }, 5000));
+
+        // The taskbar: a connection of its own, whose events Qt never reads.
+        xcb_connection_t* bar = xcb_connect(nullptr, nullptr);
+        QVERIFY(!xcb_connection_has_error(bar));
+        struct Gone {
+            xcb_connection_t* c;
+            ~Gone() { xcb_disconnect(c); }
+        } gone{bar};
+        const xcb_window_t top = xcb_setup_roots_iterator(xcb_get_setup(bar)).data->root;
+        xcb_client_message_event_t e = {};
+        e.response_type = XCB_CLIENT_MESSAGE;
+        e.format = 32;
+        e.window = idOf(s.Background());
+        e.type = atom(ActiveWindow);
+        // A taskbar's request without a time (as xdotool and wmctrl send it): the
+        // window manager takes its own time of now for it, later than any the
+        // program has read.
+        e.data.data32[0] = 2;
+        xcb_send_event(bar, 0, top, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                       reinterpret_cast<const char*>(&e));
+        xcb_flush(bar);
+        const auto active = [&] {
+            const auto list = x11::cardinals(bar, top, atom(ActiveWindow), XCB_ATOM_WINDOW, 1);
+            return list.empty() ? xcb_window_t{XCB_WINDOW_NONE} : xcb_window_t{list.front()};
+        };
+        // Read on the taskbar's connection only, with a deadline: the program gets no turn.
+        // Where the dialogs are modal (kwin), the window manager hands an
+        // activation of the backdrop on to the dialog itself.
+        const auto taken = [&] {
+            const xcb_window_t a = active();
+            return a == idOf(s.Background()) || (desktop().dialogsModal && a == idOf(s.Form1()));
+        };
+        bool backdropActive = false;
+        for (const auto end = std::chrono::steady_clock::now() + 5s;
+             !(backdropActive = taken()) && std::chrono::steady_clock::now() < end;)
+            ::usleep(10000);
+        QVERIFY2(backdropActive, "the backdrop is not active within 5 s of the taskbar's request");
+
+        // The hand-over, and still no turn for the program: its own later
+        // reading of the backdrop's activation would hand over once more.
+        h->act([&] { s.Form1().SetFocus(); });
+        bool handed = false;
+        for (const auto end = std::chrono::steady_clock::now() + 5s;
+             !(handed = active() == idOf(s.Form1())) && std::chrono::steady_clock::now() < end;)
+            ::usleep(10000);
+        QVERIFY2(handed, qPrintable(QStringLiteral("the wizard is not active within 5 s of its hand-over; active: "
+                                                   "0x%1 (the backdrop 0x%2)")
+                                        .arg(active(), 0, 16)
+                                        .arg(idOf(s.Background()), 0, 16)));
     }
 
     // What the program knows of the window manager is asked again once

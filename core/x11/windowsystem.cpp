@@ -251,8 +251,10 @@ std::optional<xcb_timestamp_t> serverTimeNow(xcb_connection_t* c, xcb_window_t i
 void activate(QWidget& window)
 {
     xcb_connection_t* c = x11::qtConnection();
+    // A window the window manager has not taken on yet is Qt's to activate:
+    // Qt waits for the map, and a request before it would be lost.
     if (!c || !window.testAttribute(Qt::WA_WState_Created) || !window.isVisible() ||
-        !supported(c, atom(Atom::NetActiveWindow))) {
+        !supported(c, atom(Atom::NetActiveWindow)) || !placedByWindowManager(c, idOf(window))) {
         window.activateWindow();
         return;
     }

@@ -388,13 +388,18 @@ def test_closing_the_prompt_brings_the_splash_back(plim, session, where, layout,
 
 # ------------------------------------------------------------------ the wizard
 
-def test_ano_shows_the_backdrop_and_the_wizard(plim, session, where, layout, outdir):
+def answer_ano(plim, layout, where):
+    """"Ano" in the prompt: the wizard comes, and the backdrop covering the screen behind it."""
     click_control(plim, seen.prompt, layout, "Start", "Command1")
     seen.wizard = plim.wait_titled(WIZARD)
     look.wait_gone(plim, seen.prompt)
     full = [w for w in plim.visible() if look.client(plim, w) == where]
     assert full, f"no backdrop covering the screen behind the wizard (visible: {plim.describe()})"
     seen.backdrop = full[0]
+
+
+def test_ano_shows_the_backdrop_and_the_wizard(plim, session, where, layout, outdir):
+    answer_ano(plim, layout, where)
     look.borderless(plim, seen.backdrop)
     # The gradient starts bright blue at the top; below its 600 rows the plain
     # blue shows. It is looked at beside a panel; what covers the panel is
@@ -784,12 +789,7 @@ def test_the_second_pass_keeps_the_wizard_in_front(plim, session, where, layout,
     last page. The indicator names the hidden completion dialog now, and yet
     the wizard stays in front: after the answer, after a click on the
     backdrop, and after Alt+Tab away and back."""
-    click_control(plim, seen.prompt, layout, "Start", "Command1")
-    seen.wizard = plim.wait_titled(WIZARD)
-    look.wait_gone(plim, seen.prompt)
-    full = [w for w in plim.visible() if look.client(plim, w) == where]
-    assert full, f"no backdrop covering the screen behind the wizard (visible: {plim.describe()})"
-    seen.backdrop = full[0]
+    answer_ano(plim, layout, where)
     look.only_visible(plim, seen.backdrop, seen.wizard)
     look.wait_in_front(plim, seen.wizard, 5)
     shot(session, outdir, "15-second-pass")

@@ -253,13 +253,10 @@ void activate(QWidget& window)
     xcb_connection_t* c = x11::qtConnection();
     // A window the window manager has not taken on yet is Qt's to activate:
     // Qt waits for the map, and a request before it would be lost.
-    if (!c || !window.testAttribute(Qt::WA_WState_Created) || !window.isVisible() ||
-        !supported(c, atom(Atom::NetActiveWindow)) || !placedByWindowManager(c, idOf(window))) {
-        window.activateWindow();
-        return;
-    }
-    const xcb_window_t id = idOf(window);
-    const auto now = serverTimeNow(c, id);
+    const bool taken = c && window.testAttribute(Qt::WA_WState_Created) && window.isVisible() &&
+                       supported(c, atom(Atom::NetActiveWindow)) && placedByWindowManager(c, idOf(window));
+    const xcb_window_t id = taken ? idOf(window) : xcb_window_t{XCB_WINDOW_NONE};
+    const auto now = taken ? serverTimeNow(c, id) : std::nullopt;
     if (!now) {
         window.activateWindow();
         return;

@@ -175,9 +175,12 @@ def test_random_input(plim, session):
             if not ws:
                 time.sleep(0.2)
                 continue
+            # Bottom to top: a modal box stands over the wizard it belongs to, and the
+            # wizard (transient for the backdrop) refuses to close while the box is up.
             stack = [w for w in plim.desk.stacking() if w in ws]
-            boxes = [w for w in ws if plim.desk.prop(w, "WM_TRANSIENT_FOR")]
-            target = (boxes or stack or ws)[-1]
+            stack += [w for w in ws if w not in stack]
+            boxes = [w for w in stack if plim.desk.prop(w, "WM_TRANSIENT_FOR")]
+            target = (boxes or stack)[-1]
             user.act(f"leaving: close {target:#x} \"{plim.desk.title(target)}\"")
             plim.desk.request_active(target)
             wait_until(lambda: plim.desk.active() == target, 1)

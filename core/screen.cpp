@@ -120,10 +120,11 @@ void Runtime::settleActivation()
     m_pending = nullptr;
 }
 
-void Runtime::requestActive(Screen* s)
+void Runtime::requestActive(Screen* s, std::optional<std::uint32_t> handedOverAt)
 {
     qCDebug(lcTrace) << "runtime: activate request" << s->name();
     m_pending = s;
+    m_handedOverAt = handedOverAt;
 }
 
 void Runtime::screenHidden(Screen* s)
@@ -150,6 +151,25 @@ void Runtime::windowActivatedByUser(Screen* s)
     }
     m_pending = s;
     settleActivation();
+}
+
+void Runtime::focusGivenByWindowManager(Screen* s, std::uint32_t at)
+{
+    // A window manager that activates the window holding the focus already
+    // sends no focus change, only WM_TAKE_FOCUS. Come after the program's last
+    // hand-over, that activation is one the user made after it: a taskbar's
+    // request without a time, taken with the window manager's time of its
+    // reading, which can be later than a hand-over asked before it and which
+    // then makes the window manager refuse the hand-over ("last_user_time is
+    // more recent"). The backdrop keeps the focus, and its Form_Activate,
+    // told of it now, hands it on again. Sooner, the activation is the one
+    // the program has seen already, or will see as a focus change.
+    const QWindow* focus = QGuiApplication::focusWindow();
+    if (!m_handedOverAt || !ws::later(at, *m_handedOverAt) || !s->window() || !focus ||
+        focus != s->window()->windowHandle())
+        return;
+    qCDebug(lcTrace) << "runtime: the window manager activated" << s->name() << "again, after the hand-over";
+    windowActivatedByUser(s);
 }
 
 void Runtime::screenClosed(Screen* s)
@@ -342,8 +362,7 @@ void Screen::SetFocus()
     m_window->raise();
     // A hand-over, often from a Form_Activate while the window manager has just
     // made another window active: asked with the server's time of now.
-    ws::activate(*m_window);
-    runtime.requestActive(this);
+    runtime.requestActive(this, ws::activate(*m_window));
 }
 
 float Screen::Width()

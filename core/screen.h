@@ -78,9 +78,13 @@ public:
     Screen* activeScreen() const { return m_active; }
 
     // Bookkeeping called by screens.
-    void requestActive(Screen* s);
+    // `handedOverAt`: the window-system time with which a hand-over asked for
+    // it; none where Qt asked (a screen shown), with a time of its own.
+    void requestActive(Screen* s, std::optional<std::uint32_t> handedOverAt = std::nullopt);
     void screenHidden(Screen* s);
     void windowActivatedByUser(Screen* s);
+    // The window manager gave a window the focus at window-system time `at`.
+    void focusGivenByWindowManager(Screen* s, std::uint32_t at);
     void screenClosed(Screen* s);
 
     // Called when the user closed a window and no screen is visible any more.
@@ -109,6 +113,9 @@ private:
     Screen* m_active = nullptr;
     Screen* m_pending = nullptr;
     Screen* m_caller = nullptr;
+    // The window-system time of the program's last request for an active
+    // window, where it was a hand-over (SetFocus) and the time is known.
+    std::optional<std::uint32_t> m_handedOverAt;
 };
 
 // The kind a control class stands for; none for `Control`, which is any kind.

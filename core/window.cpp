@@ -4,6 +4,7 @@
 #include "screen.h"
 #include "theme.h"
 #include "trace.h"
+#include "x11/windowsystem.h"
 
 #include <QCloseEvent>
 #include <QPainter>
@@ -49,6 +50,16 @@ void ScreenWindow::closeEvent(QCloseEvent* e)
     // The screen itself decides; it removes the window when it goes.
     e->ignore();
     m_screen.runtime.run([this] { m_screen.closeByUser(); }, &m_screen);
+}
+
+bool ScreenWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
+{
+    // Read while Qt reads its events; the runtime hears of it once Qt has
+    // acted on the events before it (the focus change they may carry).
+    if (const auto at = ws::focusGivenAt(eventType, message))
+        QMetaObject::invokeMethod(
+            this, [this, t = *at] { m_screen.runtime.focusGivenByWindowManager(&m_screen, t); }, Qt::QueuedConnection);
+    return Clickable::nativeEvent(eventType, message, result);
 }
 
 bool ScreenWindow::event(QEvent* e)

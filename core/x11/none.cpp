@@ -21,7 +21,13 @@ void keepOffTaskbar(QWidget&) {}
 
 void tellModal(QWidget&, bool) {}
 
-void activate(QWidget& window) { window.activateWindow(); }
+std::optional<std::uint32_t> activate(QWidget& window)
+{
+    window.activateWindow();
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> focusGivenAt(const QByteArray&, const void*) { return std::nullopt; }
 
 QRect frameGeometry(const QWidget& window) { return window.frameGeometry(); }
 

@@ -248,7 +248,7 @@ std::optional<xcb_timestamp_t> serverTimeNow(xcb_connection_t* c, xcb_window_t i
 
 } // namespace
 
-void activate(QWidget& window)
+std::optional<std::uint32_t> activate(QWidget& window)
 {
     xcb_connection_t* c = x11::qtConnection();
     // A window the window manager has not taken on yet is Qt's to activate:
@@ -259,7 +259,7 @@ void activate(QWidget& window)
     const auto now = taken ? serverTimeNow(c, id) : std::nullopt;
     if (!now) {
         window.activateWindow();
-        return;
+        return std::nullopt;
     }
     const QWindow* focus = QGuiApplication::focusWindow();
     xcb_client_message_event_t e = {};
@@ -274,6 +274,21 @@ void activate(QWidget& window)
                    reinterpret_cast<const char*>(&e));
     xcb_flush(c);
     qCDebug(lcTrace, "x: 0x%x activation asked at %u", id, *now);
+    return now;
+}
+
+std::optional<std::uint32_t> focusGivenAt(const QByteArray& eventType, const void* message)
+{
+    if (eventType != "xcb_generic_event_t" || !message)
+        return std::nullopt;
+    const auto& e = *static_cast<const xcb_generic_event_t*>(message);
+    if ((e.response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+        return std::nullopt;
+    const auto& m = reinterpret_cast<const xcb_client_message_event_t&>(e);
+    if (m.format != 32 || m.type != atom(Atom::WmProtocols) || m.data.data32[0] != atom(Atom::WmTakeFocus))
+        return std::nullopt;
+    qCDebug(lcTrace, "x: 0x%x focus given at %u", m.window, m.data.data32[1]);
+    return m.data.data32[1];
 }
 
 QRect frameGeometry(const QWidget& window)

@@ -7,8 +7,10 @@
 
 #include <QPoint>
 #include <QRect>
+#include <cstdint>
 #include <optional>
 
+class QByteArray;
 class QWidget;
 
 namespace vp::ws {
@@ -36,8 +38,17 @@ void tellModal(QWidget& window, bool modal);
 // Qt does not know (it sends the time of the last event it has read, and a
 // window manager refuses a request older than the last activation it made
 // itself or was asked for by a taskbar). Where there is no window manager
-// that takes such requests, as Qt does it.
-void activate(QWidget& window);
+// that takes such requests, as Qt does it. Returns the time it asked with;
+// none where Qt asked.
+std::optional<std::uint32_t> activate(QWidget& window);
+
+// The window manager's time in a native event that gives a window the focus
+// (WM_TAKE_FOCUS), which comes even where that window holds the focus
+// already and so no focus change follows; none for any other event.
+std::optional<std::uint32_t> focusGivenAt(const QByteArray& eventType, const void* message);
+
+// Whether window-system time `a` comes after `b` (the X server's clock wraps).
+constexpr bool later(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(a - b) > 0; }
 
 // Where a window is, frame included, as the window manager says it framed it
 // (Qt may not have heard of the frame yet and then gives the client area).

@@ -43,6 +43,8 @@ std::vector<xcb_atom_t> internAtoms(xcb_connection_t* c, std::initializer_list<c
 // (atoms live as long as the X server, whichever connection asked).
 #define VP_X11_ATOMS(X)                                                                                                \
     X(WmState, "WM_STATE")                                                                                             \
+    X(WmProtocols, "WM_PROTOCOLS")                                                                                     \
+    X(WmTakeFocus, "WM_TAKE_FOCUS")                                                                                    \
     X(NetWmState, "_NET_WM_STATE")                                                                                     \
     X(NetWmStateSkipTaskbar, "_NET_WM_STATE_SKIP_TASKBAR")                                                             \
     X(NetWmStateSkipPager, "_NET_WM_STATE_SKIP_PAGER")                                                                 \

@@ -279,6 +279,33 @@ void activateAsTheUserDoes(Screen& s)
     xcb_flush(server());
 }
 
+// The X server's time now, on a connection whose events Qt never reads: a
+// property of a window of its own appended with nothing (ICCCM 2.1).
+std::optional<xcb_timestamp_t> timeOnTheServer(xcb_connection_t* c)
+{
+    const xcb_screen_t* scr = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t w = xcb_generate_id(c);
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, scr->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, w, atom(WmName), atom(Utf8String), 8, 0, nullptr);
+    xcb_flush(c);
+    std::optional<xcb_timestamp_t> at;
+    for (const auto end = std::chrono::steady_clock::now() + 5s; !at && std::chrono::steady_clock::now() < end;) {
+        xcb_generic_event_t* e = xcb_poll_for_event(c);
+        if (!e) {
+            ::usleep(2000);
+            continue;
+        }
+        if ((e->response_type & 0x7f) == XCB_PROPERTY_NOTIFY)
+            at = reinterpret_cast<xcb_property_notify_event_t*>(e)->time;
+        std::free(e);
+    }
+    xcb_destroy_window(c, w);
+    xcb_flush(c);
+    return at;
+}
+
 QString rectText(const QRect& r)
 {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
@@ -655,7 +682,7 @@ private slots:
 
     // A hand-over right after a taskbar made the backdrop active is taken:
     // the program asks with the server's time of the asking, not with that of
-    // the last event it read, which is older than the taskbar's request
+    // the last event it read, which is older than the taskbar's click
     // (mutter, metacity: "last_user_time is more recent; ignoring"). The
     // program reads nothing in between, as on a loaded machine, where it
     // reads its events late.
@@ -682,10 +709,16 @@ private slots:
         e.format = 32;
         e.window = idOf(s.Background());
         e.type = atom(ActiveWindow);
-        // A taskbar's request without a time (as xdotool and wmctrl send it): the
-        // window manager takes its own time of now for it, later than any the
-        // program has read.
+        // A taskbar's request with the time of the user's click on it, later
+        // than any event the program has read. (One without a time, as
+        // xdotool and wmctrl send it, the window manager takes with its own
+        // time of its reading, which comes after a hand-over asked before it
+        // if the window manager reads late: it then refuses the hand-over, and
+        // the program hears of the activation only by WM_TAKE_FOCUS.)
+        const auto clicked = timeOnTheServer(bar);
+        QVERIFY2(clicked, "the X server told the taskbar no time within 5 s");
         e.data.data32[0] = 2;
+        e.data.data32[1] = *clicked;
         xcb_send_event(bar, 0, top, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                        reinterpret_cast<const char*>(&e));
         xcb_flush(bar);

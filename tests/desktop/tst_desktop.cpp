@@ -264,20 +264,25 @@ private:
     std::vector<std::pair<xcb_window_t, std::unique_ptr<x11::Watch::Selection>>> m_selections;
 };
 
-// What a taskbar or a click does: asks the window manager to activate a
-// window (_NET_ACTIVE_WINDOW from a pager), which raises it too.
-void activateAsTheUserDoes(Screen& s)
+// A taskbar's request to make a window active (source 2), on connection `c`,
+// with the time of the click on it (0: none, as xdotool and wmctrl send it).
+void askAsATaskbar(xcb_connection_t* c, xcb_window_t w, xcb_timestamp_t clicked = XCB_CURRENT_TIME)
 {
     xcb_client_message_event_t e = {};
     e.response_type = XCB_CLIENT_MESSAGE;
     e.format = 32;
-    e.window = idOf(s);
+    e.window = w;
     e.type = atom(ActiveWindow);
     e.data.data32[0] = 2;
-    xcb_send_event(server(), 0, root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+    e.data.data32[1] = clicked;
+    xcb_send_event(c, 0, x11::rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&e));
-    xcb_flush(server());
+    xcb_flush(c);
 }
+
+// What a taskbar or a click does: asks the window manager to activate a
+// window (_NET_ACTIVE_WINDOW from a pager), which raises it too.
+void activateAsTheUserDoes(Screen& s) { askAsATaskbar(server(), idOf(s)); }
 
 // The X server's time now, on a connection whose events Qt never reads: a
 // property of a window of its own appended with nothing (ICCCM 2.1).
@@ -704,11 +709,6 @@ private slots:
             ~Gone() { xcb_disconnect(c); }
         } gone{bar};
         const xcb_window_t top = xcb_setup_roots_iterator(xcb_get_setup(bar)).data->root;
-        xcb_client_message_event_t e = {};
-        e.response_type = XCB_CLIENT_MESSAGE;
-        e.format = 32;
-        e.window = idOf(s.Background());
-        e.type = atom(ActiveWindow);
         // A taskbar's request with the time of the user's click on it, later
         // than any event the program has read. (One without a time, as
         // xdotool and wmctrl send it, the window manager takes with its own
@@ -717,11 +717,7 @@ private slots:
         // the program hears of the activation only by WM_TAKE_FOCUS.)
         const auto clicked = timeOnTheServer(bar);
         QVERIFY2(clicked, "the X server told the taskbar no time within 5 s");
-        e.data.data32[0] = 2;
-        e.data.data32[1] = *clicked;
-        xcb_send_event(bar, 0, top, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                       reinterpret_cast<const char*>(&e));
-        xcb_flush(bar);
+        askAsATaskbar(bar, idOf(s.Background()), *clicked);
         const auto active = [&] {
             const auto list = x11::cardinals(bar, top, atom(ActiveWindow), XCB_ATOM_WINDOW, 1);
             return list.empty() ? xcb_window_t{XCB_WINDOW_NONE} : xcb_window_t{list.front()};
